@@ -1,0 +1,93 @@
+// comm_port: the serial link to the receiver.
+//
+//   TCommPort      one serial device: name, line settings, open/close, raw reads and writes.
+//                  Every failure raises ECommError with a small code:
+//                    1 rate, 3 stop bits, 4 parity, 5 data bits  (applying to an open port)
+//                    6 SetCommPort while open     7 read/write while closed
+//                    8 open failed                9 write failed (or not done by its deadline)
+//                   10 read failed (also: device gone)   11 close failed
+//                   14 reading the device's settings failed   15 applying them failed
+//                   17 applying the time-outs failed
+//   ECommError     code + errno (LastError). Making one shows the "COM Error" box through the
+//                  message service before it is thrown. Not an Exception.
+//
+// Names: SetCommPort("3") gives \\.\COM3, resolved through the port map at open; a name that
+// starts with "/" is a device path used as it is.
+// Reads: nothing arrives -> 0 after 250 ms + 1 ms per requested byte; after the first byte a
+// gap of 15 ms ends the read. Writes: all bytes within 250 ms + 1 ms per byte, or code 9.
+// The device is opened exclusively (TIOCEXCL and flock), in raw mode, 8 data bits, no flow
+// control, and with the driver's low-latency mode where it has one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The platform's stop-bit codes.
+inline constexpr uint8_t ONESTOPBIT = 0;
+inline constexpr uint8_t ONE5STOPBITS = 1;
+inline constexpr uint8_t TWOSTOPBITS = 2;
+// The platform's parity codes.
+inline constexpr uint8_t NOPARITY = 0;
+inline constexpr uint8_t ODDPARITY = 1;
+inline constexpr uint8_t EVENPARITY = 2;
+inline constexpr uint8_t MARKPARITY = 3;
+inline constexpr uint8_t SPACEPARITY = 4;
+
+class ECommError {
+public:
+    // Stores the code and errno, then shows the "COM Error" box and returns when it is closed.
+    explicit ECommError(uint8_t code);
+
+    uint8_t Code;
+    uint32_t LastError;
+};
+
+// The time-outs applied at open, in milliseconds.
+struct COMMTIMEOUTS {
+    uint32_t ReadIntervalTimeout = 0;
+    uint32_t ReadTotalTimeoutMultiplier = 0;
+    uint32_t ReadTotalTimeoutConstant = 0;
+    uint32_t WriteTotalTimeoutMultiplier = 0;
+    uint32_t WriteTotalTimeoutConstant = 0;
+};
+
+// The requested line settings.
+struct DCB {
+    uint32_t DCBlength = sizeof(DCB);
+    uint32_t BaudRate = 9600;
+    uint8_t ByteSize = 8;
+    uint8_t Parity = NOPARITY;
+    uint8_t StopBits = ONESTOPBIT;
+};
+
+class TCommPort {
+public:
+    TCommPort();
+    ~TCommPort() noexcept(false);
+    TCommPort(const TCommPort&) = delete;
+    TCommPort& operator=(const TCommPort&) = delete;
+
+    void SetCommPort(const std::string& port);
+    void SetBaudRate(uint32_t rate);
+    void SetByteSize(uint8_t size);
+    void SetParity(uint8_t parity);
+    void SetStopBits(uint8_t stopBits);
+
+    void OpenCommPort();
+    void CloseCommPort();
+
+    void WriteBuffer(const uint8_t* buffer, int32_t count);
+    bool WriteCharacter(uint8_t byte);
+    uint32_t ReadBytes(uint8_t* buffer, uint32_t size);
+
+    bool PortOpen = false;
+    COMMTIMEOUTS Timeouts;
+    std::string PortName;
+    DCB LineSettings;
+    int PortHandle = -1;
+
+private:
+    bool ApplyLineSettings();
+    void WriteAll(const uint8_t* buffer, size_t count);
+    void SetMember(uint8_t DCB::*member, uint8_t value, uint8_t code);
+};

@@ -1,0 +1,98 @@
+#include "Messages.h"
+
+#include "Exceptions.h"
+#include "MainThread.h"
+#include "Win1252.h"
+
+#include <atomic>
+#include <cstdio>
+
+namespace {
+
+StderrMessageService& DefaultService()
+{
+    static StderrMessageService service;
+    return service;
+}
+
+std::atomic<MessageService*> current{nullptr};
+
+MessageService& Current()
+{
+    MessageService* service = current.load();
+    return service ? *service : DefaultService();
+}
+
+}  // namespace
+
+MessageService* SetMessageService(MessageService* service)
+{
+    return current.exchange(service);
+}
+
+void MessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
+                const std::string& details)
+{
+    MessageService& service = Current();
+    const MessageBoxRequest request{text, caption, icon, details};
+    if (service.NeedsMainThread())
+        RunOnMainThread([&] { service.Show(request); });
+    else
+        service.Show(request);
+}
+
+void ShowMessage(const std::string& text)
+{
+    MessageBox(text, Application().Title, MsgIcon::None);
+}
+
+void ShowException(const Exception& error)
+{
+    std::string text = error.Message;
+    if (!text.empty() && text.back() != '.')
+        text += '.';
+    MessageBox(text, Application().Title, MsgIcon::Error);
+}
+
+ApplicationSettings& Application()
+{
+    static ApplicationSettings settings;
+    return settings;
+}
+
+void StderrMessageService::Show(const MessageBoxRequest& request)
+{
+    std::lock_guard lock(Lock);
+    std::string line = ToTerminalText(request.Text) + "\n";
+    if (!request.Details.empty())
+        line += ToTerminalText(request.Details) + "\n";
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+void RecordingMessageService::Show(const MessageBoxRequest& request)
+{
+    std::lock_guard lock(Lock);
+    Recorded.push_back(request);
+}
+
+std::vector<MessageBoxRequest> RecordingMessageService::Boxes() const
+{
+    std::lock_guard lock(Lock);
+    return Recorded;
+}
+
+std::vector<std::string> RecordingMessageService::Texts() const
+{
+    std::lock_guard lock(Lock);
+    std::vector<std::string> texts;
+    for (const auto& box : Recorded)
+        texts.push_back(box.Text);
+    return texts;
+}
+
+void RecordingMessageService::Clear()
+{
+    std::lock_guard lock(Lock);
+    Recorded.clear();
+}

@@ -1,0 +1,80 @@
+// The message service: modal boxes with one OK button, the plain message dialog and the
+// standard error report. Front ends install an implementation (Qt boxes, stderr lines, or a
+// recorder in tests). All texts are Windows-1252.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class Exception;
+
+enum class MsgIcon { None, Warning, Error, Information };
+
+struct MessageBoxRequest {
+    std::string Text;
+    std::string Caption;
+    MsgIcon Icon = MsgIcon::None;
+    std::string Details;  // optional explanation offered with the box (may be empty)
+};
+
+class MessageService {
+public:
+    virtual ~MessageService() = default;
+    // Shows the box and returns when the user has closed it.
+    virtual void Show(const MessageBoxRequest& request) = 0;
+    // True when Show must run on the user-interface thread (real windows).
+    virtual bool NeedsMainThread() const { return false; }
+};
+
+// Installs the service used from now on (nullptr: stderr lines). Returns the previous one.
+MessageService* SetMessageService(MessageService* service);
+
+// A modal box with text, caption and icon. Asked for on another thread, a service that needs
+// the user-interface thread shows it there while the asking thread waits.
+void MessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
+                const std::string& details = {});
+// The plain message dialog: the application's title as caption, no icon.
+void ShowMessage(const std::string& text);
+// The standard error report: the error's text and a full stop, the title, the error icon.
+void ShowException(const Exception& error);
+
+// The application's title and help file (set at start-up).
+struct ApplicationSettings {
+    std::string Title;
+    std::string HelpFile;
+};
+ApplicationSettings& Application();
+
+// Writes each box as one line on stderr: its text, and its details on the next line.
+class StderrMessageService : public MessageService {
+public:
+    void Show(const MessageBoxRequest& request) override;
+
+private:
+    std::mutex Lock;
+};
+
+// Keeps every box for tests to inspect; thread-safe.
+class RecordingMessageService : public MessageService {
+public:
+    void Show(const MessageBoxRequest& request) override;
+    std::vector<MessageBoxRequest> Boxes() const;
+    std::vector<std::string> Texts() const;
+    void Clear();
+
+private:
+    mutable std::mutex Lock;
+    std::vector<MessageBoxRequest> Recorded;
+};
+
+// Installs a service for the lifetime of the guard (tests).
+class ScopedMessageService {
+public:
+    explicit ScopedMessageService(MessageService& service) : Previous(SetMessageService(&service)) {}
+    ~ScopedMessageService() { SetMessageService(Previous); }
+
+private:
+    MessageService* Previous;
+};

@@ -1,0 +1,4 @@
+// Sleep of the calling thread in milliseconds.
+#pragma once
+
+void Sleep(unsigned milliseconds);

@@ -1,0 +1,32 @@
+#include "Exceptions.h"
+#include "Messages.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Messages, BoxesReachTheInstalledService)
+{
+    RecordingMessageService recorder;
+    ScopedMessageService scope(recorder);
+    Application().Title = "Zendrak";
+
+    MessageBox("COM Error", "error", MsgIcon::Warning);
+    ShowMessage("Comm Error: ");
+    ShowException(MakeRangeError());
+    ShowException(MakeConvertError("x"));
+
+    const auto boxes = recorder.Boxes();
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(boxes[0].Text, "COM Error");
+    EXPECT_EQ(boxes[0].Caption, "error");
+    EXPECT_EQ(boxes[0].Icon, MsgIcon::Warning);
+    EXPECT_EQ(boxes[1].Caption, "Zendrak");
+    EXPECT_EQ(boxes[1].Icon, MsgIcon::None);
+    EXPECT_EQ(boxes[2].Text, "Fehler bei Bereichspr\xFC" "fung.");
+    EXPECT_EQ(boxes[2].Caption, "Zendrak");
+    EXPECT_EQ(boxes[2].Icon, MsgIcon::Error);
+    EXPECT_EQ(boxes[3].Text, "'x' ist kein g\xFCltiger Integerwert.");
+}
+
+}  // namespace
