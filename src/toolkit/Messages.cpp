@@ -63,9 +63,7 @@ ApplicationSettings& Application()
 void StderrMessageService::Show(const MessageBoxRequest& request)
 {
     std::lock_guard lock(Lock);
-    std::string line = ToTerminalText(request.Text) + "\n";
-    if (!request.Details.empty())
-        line += ToTerminalText(request.Details) + "\n";
+    const std::string line = ToTerminalText(request.Text) + "\n";
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
 }

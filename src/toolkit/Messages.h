@@ -47,7 +47,7 @@ struct ApplicationSettings {
 };
 ApplicationSettings& Application();
 
-// Writes each box as one line on stderr: its text, and its details on the next line.
+// Writes each box as one line on stderr: its text (front ends print their own advice).
 class StderrMessageService : public MessageService {
 public:
     void Show(const MessageBoxRequest& request) override;
