@@ -1,0 +1,119 @@
+// The worker's console I/O: reading the receiver into the receive buffer, marker tests, commands,
+// the file send with progress, and the small hand-overs to the user-interface thread.
+#include "FirmThread.h"
+
+#include "Exceptions.h"
+#include "comm_port.h"
+
+#include <cstring>
+
+uint32_t TFirmThread::ReadReceiver()
+{
+    const uint32_t n = Host.CommPort().ReadBytes(ReadChunk, sizeof ReadChunk);
+    if (n == 0 || !RecvBuffer)
+        return n;
+    // The text since the last clear stays whole up to RecvSize - 1 bytes; beyond that the
+    // newest bytes go on at index 0. The last byte always stays 0 so the text is terminated.
+    for (uint32_t i = 0; i < n; ++i) {
+        RecvBuffer[static_cast<size_t>(RecvPos)] = ReadChunk[i];
+        if (RecvPos < RecvSize - 2)
+            ++RecvPos;
+        else
+            RecvPos = 0;
+    }
+    RecvBuffer[static_cast<size_t>(RecvSize - 1)] = 0;
+    return n;
+}
+
+void TFirmThread::ClearRecvBuffer()
+{
+    if (RecvBuffer)
+        std::memset(RecvBuffer.get(), 0, static_cast<size_t>(RecvSize));
+    RecvPos = 0;
+}
+
+// A byte-exact substring test over the zero-terminated text at the start of the buffer.
+bool TFirmThread::RecvContains(const char* marker) const
+{
+    if (!RecvBuffer)
+        return false;
+    return std::strstr(reinterpret_cast<const char*>(RecvBuffer.get()), marker) != nullptr;
+}
+
+void TFirmThread::SendCommand(char command)
+{
+    TCommPort& port = Host.CommPort();
+    const uint8_t byte = static_cast<uint8_t>(command);
+    port.WriteBuffer(&byte, 1);
+    port.WriteCharacter(0x0D);
+    port.WriteCharacter(0x0A);
+}
+
+bool TFirmThread::SendDataToPort()
+{
+    if (FileLen <= 0)
+        return false;
+    TCommPort& port = Host.CommPort();
+    const int64_t len = FileLen;
+    try {
+        // Blocks of 10 while more than 10 bytes are left; they take the bar to at most 89.
+        int32_t pos = 0;
+        while (pos < FileLen - 10) {
+            port.WriteBuffer(FileData.get() + pos, 10);
+            pos += 10;
+            Progress = static_cast<int32_t>(pos * int64_t{90} / len);
+            Synchronize([this] { UpdateProgress(); });
+        }
+        // The tail goes out byte by byte. The receiver takes a 0x02 as the end of the image:
+        // after the byte that follows one, the send is complete. The very first byte of a
+        // short file has no byte before it, which counts as "not 0x02".
+        while (pos < FileLen) {
+            port.WriteBuffer(FileData.get() + pos, 1);
+            if (pos > 0 && FileData[static_cast<size_t>(pos - 1)] == 0x02)
+                break;
+            ++pos;
+            Progress = static_cast<int32_t>(pos * int64_t{100} / len);
+            Synchronize([this] { UpdateProgress(); });
+        }
+    } catch (const ECommError& error) {
+        if (error.Code == 9)
+            return false;
+        throw ECommError(error.Code);  // shows the port's box once more
+    } catch (const EWriteError&) {
+        return false;
+    }
+    return true;
+}
+
+bool TFirmThread::LoadFirmFile(int32_t type)
+{
+    FileData.reset();
+    FileLen = Host.GetFileSize(type);
+    if (FileLen < 0)
+        FileLen = 0;
+    FileData = std::make_unique<uint8_t[]>(static_cast<size_t>(FileLen));
+    if (FileLen > 0)
+        std::memcpy(FileData.get(), Host.GetFileBuffer(type), static_cast<size_t>(FileLen));
+    return true;
+}
+
+void TFirmThread::FreeRecvBuffer()
+{
+    RecvBuffer.reset();
+    Host.SetProgressPosition(0);  // the host carries it out on the user-interface thread
+}
+
+void TFirmThread::UpdateProgress()
+{
+    Host.SetProgressPosition(Progress);
+}
+
+void TFirmThread::ShowStatus()
+{
+    Host.ShowStatusText(StatusText);
+}
+
+void TFirmThread::SetUpdateOk()
+{
+    Host.SetUpdateSucceeded(true);
+}

@@ -1,0 +1,92 @@
+// TFirmThread's life: construction, the worker's body, the start and the loop of the run, the
+// log and status helpers.
+#include "FirmThread.h"
+
+#include "SystemTexts.h"
+
+TFirmThread::TFirmThread(bool CreateSuspended, TFirmHost& Host,
+                         std::chrono::milliseconds WaitSavedLimit)
+    : TThread(CreateSuspended), Host(Host), WaitSavedLimit(WaitSavedLimit)
+{
+}
+
+// The buffers and the log list are released by their owners; a run left by an error may still
+// hold all three.
+TFirmThread::~TFirmThread() = default;
+
+void TFirmThread::Execute()
+{
+    FreeOnTerminate = true;
+    SetPriority(TThreadPriority::tpNormal);
+    RunUpdate();
+}
+
+void TFirmThread::RunUpdate()
+{
+    StartRun();
+    while (!Terminated())
+        Pass();
+}
+
+void TFirmThread::StartRun()
+{
+    Phase = PH_CONNECT;
+    Step = ST_SENDRESTART;
+    readNothing = 0;
+    readStuff = 0;
+    flashCount = 0;
+    const int32_t type = Host.GetFirstFirmFileType();
+    UpdateLog = std::make_unique<TStringList>();
+    Log(Texts::LogLoadingFirmware);
+    if (type == 0) {
+        Phase = PH_END;
+    } else {
+        LoadFirmFile(type);
+        const std::string name = Host.GetFirmFileName(type);
+        Log(Texts::LogLoadingFile + name);
+        RecvBuffer = std::make_unique<uint8_t[]>(static_cast<size_t>(RecvSize));
+        ClearRecvBuffer();
+    }
+    Progress = 0;
+}
+
+// One pass for the current phase; a phase without work does nothing.
+void TFirmThread::Pass()
+{
+    switch (Phase) {
+    case PH_CONNECT:
+        PassConnect();
+        break;
+    case PH_TRANSFER:
+        PassTransfer();
+        break;
+    case PH_NEXTFILE:
+        PassNextFile();
+        break;
+    case PH_RESTART:
+        PassRestart();
+        break;
+    case PH_END:
+        PassEnd();
+        break;
+    default:
+        break;
+    }
+}
+
+void TFirmThread::Log(const std::string& entry)
+{
+    UpdateLog->Add(entry);
+}
+
+void TFirmThread::Status(const std::string& text)
+{
+    StatusText = text;
+    Synchronize([this] { ShowStatus(); });
+}
+
+void TFirmThread::StatusAndLog(const std::string& text)
+{
+    Status(text);
+    Log(StatusText);
+}

@@ -1,0 +1,98 @@
+// TFirmThread: the worker that carries one update run. It drives the receiver's console (restart,
+// load, file send, verdicts, start), follows each file's progress, and writes "logUpdate.txt".
+//
+// Use: TThread::Create<TFirmThread>(false, host) starts it; set OnTerminate right after (the
+// worker reports its end only there) and never touch the object after OnTerminate has run: it
+// frees itself. The worker reaches its window only through `host`.
+#pragma once
+
+#include "FirmHost.h"
+#include "TStringList.h"
+#include "TThread.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class TFirmThread : public TThread {
+public:
+    // Phases of the run.
+    static constexpr int32_t PH_CONNECT = 1;
+    static constexpr int32_t PH_TRANSFER = 100;
+    static constexpr int32_t PH_NEXTFILE = 1000;
+    static constexpr int32_t PH_RESTART = 300;
+    static constexpr int32_t PH_END = 0;
+    // Steps inside PH_CONNECT and PH_TRANSFER.
+    static constexpr int32_t ST_SENDLOAD = 2;
+    static constexpr int32_t ST_WAITREPLY = 3;
+    static constexpr int32_t ST_SENDFILE = 5;
+    static constexpr int32_t ST_WAITRESULT = 7;
+    static constexpr int32_t ST_WAITSAVED = 8;
+    static constexpr int32_t ST_SENDRESTART = 9;
+
+    // How many "found flash" answers in a row (no connect marker between them) end the run.
+    static constexpr int FlashLimit = 60;
+
+    // WaitSavedLimit bounds the wait for the receiver to report a stored file.
+    TFirmThread(bool CreateSuspended, TFirmHost& Host,
+                std::chrono::milliseconds WaitSavedLimit = std::chrono::minutes(15));
+    ~TFirmThread() override;
+
+    // The whole update run (start, passes, end) on the calling thread. Execute runs it on the
+    // worker; tests call it directly on the main thread, where Synchronize runs at once.
+    void RunUpdate();
+
+protected:
+    void Execute() override;
+
+    // Receiver console I/O.
+    uint32_t ReadReceiver();
+    void ClearRecvBuffer();
+    bool RecvContains(const char* marker) const;
+    void SendCommand(char command);
+    bool SendDataToPort();
+    bool LoadFirmFile(int32_t type);
+    void FreeRecvBuffer();
+    // Run on the user-interface thread through Synchronize.
+    void UpdateProgress();
+    void ShowStatus();
+    void SetUpdateOk();
+
+    uint8_t ReadChunk[1024] = {};
+    std::unique_ptr<uint8_t[]> RecvBuffer;
+    std::unique_ptr<uint8_t[]> FileData;
+    int32_t FileLen = 0;
+    int32_t Phase = 0;
+    int32_t Step = 0;
+    int32_t Progress = 0;
+    int32_t RecvPos = 0;
+    int32_t RecvSize = 2048;
+    std::string StatusText;
+    std::unique_ptr<TStringList> UpdateLog;
+
+private:
+    void StartRun();
+    void Pass();
+    void PassConnect();
+    void PassWaitReply();
+    void PassTransfer();
+    void PassWaitResult();
+    void PassWaitSaved();
+    void PassNextFile();
+    void PassRestart();
+    void PassEnd();
+
+    void Log(const std::string& entry);
+    void Status(const std::string& text);
+    void StatusAndLog(const std::string& text);
+
+    TFirmHost& Host;
+    const std::chrono::milliseconds WaitSavedLimit;
+
+    // Counters of the running update (one RunUpdate).
+    int32_t readNothing = 0;
+    int32_t readStuff = 0;
+    int32_t flashCount = 0;  // "found flash" entries since the last connect marker
+    std::chrono::steady_clock::time_point waitSavedSince;
+};
