@@ -1,0 +1,75 @@
+#include "PortSettings.h"
+
+#include "AtomicFile.h"
+#include "Exceptions.h"
+#include "Messages.h"
+#include "SystemTexts.h"
+#include "comm_port.h"
+
+#include <cstdio>
+
+uint8_t ComPortNumber = 1;
+
+void ReadPortSettings()
+{
+    std::FILE* file = std::fopen(Texts::SettingsFileName, "rb");
+    if (file == nullptr) {
+        MessageBox(Texts::ErrorOpenSettings, Texts::BoxCaption, MsgIcon::Warning);
+        return;
+    }
+    uint8_t byte = 0;
+    if (std::fread(&byte, 1, 1, file) == 1)
+        ComPortNumber = byte;
+    std::fclose(file);
+}
+
+bool WritePortSettings(uint8_t number)
+{
+    const std::string bytes(1, static_cast<char>(number));
+    if (ReplaceFileAtomically(Texts::SettingsFileName, bytes) == AtomicWriteResult::Ok)
+        return true;
+    ShowMessage(Texts::SettingsNotSaved);
+    return false;
+}
+
+namespace {
+
+// One character converted as a decimal number, as the toolkit's integer conversion does it.
+uint8_t DigitAt(const std::string& text, size_t position)
+{
+    if (position > text.size())
+        throw MakeRangeError();
+    const char c = text[position - 1];
+    if (c < '0' || c > '9')
+        throw MakeConvertError(std::string(1, c));
+    return static_cast<uint8_t>(c - '0');
+}
+
+}  // namespace
+
+uint8_t PortNumberOfText(const std::string& text)
+{
+    uint8_t number = DigitAt(text, 4);
+    if (text.size() > 4)
+        number = static_cast<uint8_t>(number * 10 + DigitAt(text, 5));
+    return number;
+}
+
+std::optional<uint8_t> TryPortNumberOfText(const std::string& text)
+{
+    try {
+        return PortNumberOfText(text);
+    } catch (const ERangeError&) {
+    } catch (const EConvertError&) {
+    }
+    return std::nullopt;
+}
+
+void ConfigureCommPort(TCommPort& port, uint8_t portNumber)
+{
+    port.SetCommPort(std::to_string(portNumber));
+    port.SetBaudRate(LinkBaudRate);
+    port.SetByteSize(8);
+    port.SetParity(NOPARITY);
+    port.SetStopBits(ONESTOPBIT);
+}

@@ -1,0 +1,35 @@
+// The chosen port: `ComPortNumber` with its one-byte settings file "Zendrak.dat" in the current
+// directory, the constant line rate, and the port number of a port text such as "COM12".
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class TCommPort;
+
+// The saved port number; 1 until the settings file or the port box says otherwise.
+extern uint8_t ComPortNumber;
+inline constexpr int32_t LinkBaudRate = 115200;
+
+// Reads the settings file's first byte into ComPortNumber. A file that cannot be opened shows
+// the "Error open Zendrak.dat !!!" box and leaves the number as it is; an empty file is no error.
+void ReadPortSettings();
+
+// Replaces the settings file with the one byte `number` (temporary file and rename, so a crash
+// never leaves an empty file). On failure shows the plain dialog "Einstellung kann nicht
+// gepeichert werden" and returns false.
+bool WritePortSettings(uint8_t number);
+
+// The port number of a text (Windows-1252): the digit at position 4 (from 1), or, when the text
+// is longer than four characters, ten times it plus the digit at position 5; the first three
+// and anything after the fifth are not looked at. "COM1" 1, "COM12" 12, "COM123" 12, "XYZ7" 7.
+// A text shorter than four raises ERangeError; a non-digit where a digit is read raises
+// EConvertError naming that character.
+uint8_t PortNumberOfText(const std::string& text);
+// The same without errors: nothing when the text does not (yet) give a number.
+std::optional<uint8_t> TryPortNumberOfText(const std::string& text);
+
+// Sets the port up for the receiver before it is opened: the device for `portNumber` (its
+// decimal digits), LinkBaudRate, 8 data bits, no parity, one stop bit.
+void ConfigureCommPort(TCommPort& port, uint8_t portNumber);
