@@ -19,8 +19,12 @@
 // control, and with the driver's low-latency mode where it has one.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+struct termios;
 
 // The platform's stop-bit codes.
 inline constexpr uint8_t ONESTOPBIT = 0;
@@ -90,4 +94,13 @@ private:
     bool ApplyLineSettings();
     void WriteAll(const uint8_t* buffer, size_t count);
     void SetMember(uint8_t DCB::*member, uint8_t value, uint8_t code);
+    // Closes a handle of a failed open and raises the step's code with the step's errno.
+    [[noreturn]] void FailOpen(uint8_t code);
+
+    // The device's settings as last read or applied: the base the setters apply on.
+    std::unique_ptr<termios> DeviceSettings;
+    // The descriptor is gone even though a failed close left the port counted as open (Linux
+    // releases the descriptor also when close reports an error; closing it again could close
+    // another file that got the same number).
+    bool HandleReleased = false;
 };

@@ -1,0 +1,257 @@
+// TCommPort on Linux: the open sequence, the setters, close, and the reads and writes with their
+// time-outs as poll loops.
+#include "comm_port.h"
+
+#include "PortName.h"
+#include "SerialDevice.h"
+#include "SystemTexts.h"
+
+#include <termios.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <exception>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The time-outs every open applies (milliseconds).
+constexpr COMMTIMEOUTS UpdateTimeouts{15, 1, 250, 1, 250};
+
+Clock::time_point DeadlineAfter(uint32_t constant, uint32_t multiplier, size_t count)
+{
+    return Clock::now() +
+           std::chrono::milliseconds(constant + static_cast<uint64_t>(multiplier) * count);
+}
+
+int MillisecondsUntil(Clock::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Raises an error of the port's use (closed or open when it must not be): no system error.
+[[noreturn]] void RaiseUsageError(uint8_t code)
+{
+    errno = 0;
+    throw ECommError(code);
+}
+
+}  // namespace
+
+TCommPort::TCommPort() : PortName(Texts::DefaultPortName) {}
+
+TCommPort::~TCommPort() noexcept(false)
+{
+    if (!PortOpen)
+        return;
+    if (std::uncaught_exceptions() > 0) {
+        // Unwinding already: a second exception would end the program; the box has been shown.
+        try {
+            CloseCommPort();
+        } catch (const ECommError&) {
+        }
+        return;
+    }
+    CloseCommPort();
+}
+
+void TCommPort::SetCommPort(const std::string& port)
+{
+    if (PortOpen)
+        RaiseUsageError(6);
+    PortName = Texts::PortNamePrefix + port;
+}
+
+void TCommPort::SetBaudRate(uint32_t rate)
+{
+    const uint32_t old = LineSettings.BaudRate;
+    LineSettings.BaudRate = rate;
+    if (!PortOpen || ApplyLineSettings())
+        return;
+    const int error = errno;
+    LineSettings.BaudRate = old;
+    ApplyLineSettings();  // the device keeps what it had
+    errno = error;
+    throw ECommError(1);
+}
+
+void TCommPort::SetByteSize(uint8_t size)
+{
+    SetMember(&DCB::ByteSize, size, 5);
+}
+
+void TCommPort::SetParity(uint8_t parity)
+{
+    SetMember(&DCB::Parity, parity, 4);
+}
+
+void TCommPort::SetStopBits(uint8_t stopBits)
+{
+    SetMember(&DCB::StopBits, stopBits, 3);
+}
+
+void TCommPort::SetMember(uint8_t DCB::*member, uint8_t value, uint8_t code)
+{
+    const uint8_t old = LineSettings.*member;
+    LineSettings.*member = value;
+    if (!PortOpen || ApplyLineSettings())
+        return;
+    const int error = errno;
+    LineSettings.*member = old;
+    ApplyLineSettings();
+    errno = error;
+    throw ECommError(code);
+}
+
+bool TCommPort::ApplyLineSettings()
+{
+    return SerialDevice::ApplySettings(PortHandle, *DeviceSettings, LineSettings);
+}
+
+void TCommPort::OpenCommPort()
+{
+    if (PortOpen)
+        return;
+
+    const auto path = ResolvePortName(PortName);
+    if (!path)
+        throw ECommError(8);
+    PortHandle = SerialDevice::Open(*path);
+    if (PortHandle < 0)
+        throw ECommError(8);
+    HandleReleased = false;
+    if (!SerialDevice::Claim(PortHandle))
+        FailOpen(8);
+
+    // The requested rate, size, parity and stop bits go on top of what the device reported,
+    // in raw mode; queue sizes cannot be requested on Linux, so that step is left out.
+    auto settings = std::make_unique<termios>();
+    if (!SerialDevice::ReadSettings(PortHandle, *settings))
+        FailOpen(14);
+    if (!SerialDevice::ApplySettings(PortHandle, *settings, LineSettings))
+        FailOpen(15);
+
+    Timeouts = UpdateTimeouts;
+    if (!SerialDevice::PrepareTimeouts(PortHandle))
+        FailOpen(17);
+    SerialDevice::RequestLowLatency(PortHandle);
+
+    DeviceSettings = std::move(settings);
+    PortOpen = true;
+}
+
+void TCommPort::FailOpen(uint8_t code)
+{
+    const int error = errno;
+    SerialDevice::Release(PortHandle);
+    SerialDevice::Close(PortHandle);
+    HandleReleased = true;
+    errno = error;
+    throw ECommError(code);
+}
+
+void TCommPort::CloseCommPort()
+{
+    if (!PortOpen)
+        return;
+    if (!HandleReleased) {
+        SerialDevice::Release(PortHandle);
+        HandleReleased = true;
+        if (!SerialDevice::Close(PortHandle))
+            throw ECommError(11);
+    }
+    PortOpen = false;
+}
+
+void TCommPort::WriteBuffer(const uint8_t* buffer, int32_t count)
+{
+    if (!PortOpen)
+        RaiseUsageError(7);
+    if (count == 0 || buffer == nullptr)
+        return;
+    if (count < 0) {
+        errno = EINVAL;  // a negative count is no number of bytes to send
+        throw ECommError(9);
+    }
+    WriteAll(buffer, static_cast<size_t>(count));
+}
+
+bool TCommPort::WriteCharacter(uint8_t byte)
+{
+    if (!PortOpen)
+        RaiseUsageError(7);
+    WriteAll(&byte, 1);
+    return true;
+}
+
+// All bytes go out by the write deadline, or the write has failed: a stalled line must not let
+// part of a firmware image vanish unnoticed.
+void TCommPort::WriteAll(const uint8_t* buffer, size_t count)
+{
+    const auto deadline = DeadlineAfter(Timeouts.WriteTotalTimeoutConstant,
+                                        Timeouts.WriteTotalTimeoutMultiplier, count);
+    size_t sent = 0;
+    for (;;) {
+        const ssize_t written = SerialDevice::Write(PortHandle, buffer + sent, count - sent);
+        if (written < 0)
+            throw ECommError(9);
+        sent += static_cast<size_t>(written);
+        if (sent == count)
+            return;
+        const int left = MillisecondsUntil(deadline);
+        if (left == 0) {
+            errno = ETIMEDOUT;
+            throw ECommError(9);
+        }
+        switch (SerialDevice::WaitWritable(PortHandle, left)) {
+        case SerialDevice::WaitResult::Ready: break;
+        case SerialDevice::WaitResult::TimedOut: errno = ETIMEDOUT; throw ECommError(9);
+        case SerialDevice::WaitResult::Gone:
+        case SerialDevice::WaitResult::Failed: throw ECommError(9);
+        }
+    }
+}
+
+// Ends at the count, at the total deadline, or at the first gap longer than the interval once a
+// byte has arrived. A device that has gone away fails at once instead of returning early.
+uint32_t TCommPort::ReadBytes(uint8_t* buffer, uint32_t size)
+{
+    if (!PortOpen)
+        RaiseUsageError(7);
+    if (size == 0)
+        return 0;
+    if (buffer == nullptr) {
+        errno = EFAULT;
+        throw ECommError(10);
+    }
+
+    const auto deadline = DeadlineAfter(Timeouts.ReadTotalTimeoutConstant,
+                                        Timeouts.ReadTotalTimeoutMultiplier, size);
+    uint32_t count = 0;
+    while (count < size) {
+        const int left = MillisecondsUntil(deadline);
+        if (left == 0)
+            break;
+        const int wait =
+            count == 0 ? left : std::min(left, static_cast<int>(Timeouts.ReadIntervalTimeout));
+        const auto ready = SerialDevice::WaitReadable(PortHandle, wait);
+        if (ready == SerialDevice::WaitResult::TimedOut)
+            break;
+        if (ready != SerialDevice::WaitResult::Ready)
+            throw ECommError(10);
+        const ssize_t got = SerialDevice::Read(PortHandle, buffer + count, size - count);
+        if (got == -2) {
+            errno = EIO;  // readable, yet end of file: the device is gone
+            throw ECommError(10);
+        }
+        if (got < 0)
+            throw ECommError(10);
+        count += static_cast<uint32_t>(got);
+    }
+    if (count < size)
+        buffer[count] = 0;
+    return count;
+}

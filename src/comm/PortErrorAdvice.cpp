@@ -1,0 +1,61 @@
+#include "PortErrorAdvice.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// The system's own wording, independent of the locale (strerror would follow LC_MESSAGES).
+std::string MeaningOf(int error)
+{
+    if (const char* text = ::strerrordesc_np(error))
+        return text;
+    return "Unknown error " + std::to_string(error);
+}
+
+const char* WhatToDo(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return "This user may not use the serial port. Add the user to the group dialout "
+               "(sudo usermod -a -G dialout $USER), then log out and in again.";
+    case EBUSY:
+        return "Another program holds the port: a terminal program left open, ModemManager "
+               "probing the device, or brltty taking the USB adapter. Close or remove it and "
+               "try again.";
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return "The device is not there: the USB adapter is unplugged, or the port map "
+               "(~/.config/zendrak/ports) names a device that does not exist. Plug the adapter "
+               "in, or correct the port map; /dev/serial/by-id names stay the same when an "
+               "adapter comes back under another number.";
+    case EIO:
+        return "The device has gone away: the USB adapter was unplugged or the line was closed. "
+               "Plug it in again and repeat the update.";
+    case ETIMEDOUT:
+        return "The receiver did not take the data in time. Check the cable and that the "
+               "receiver is switched on, then repeat the update.";
+    case ENOTTY:
+        return "The port names something that is not a serial device. Correct the port map.";
+    case EINVAL:
+        return "The device does not support these line settings (rate, data bits, parity or "
+               "stop bits).";
+    default:
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+std::string PortErrorAdvice(uint32_t lastError)
+{
+    if (lastError == 0)
+        return {};
+    const int error = static_cast<int>(lastError);
+    std::string advice = MeaningOf(error) + ".";
+    if (const char* action = WhatToDo(error))
+        advice += std::string(" ") + action;
+    return advice;
+}

@@ -1,0 +1,51 @@
+// SerialDevice: the Linux calls behind TCommPort, one small function per step of the port's
+// design (open, claim, settings, time-outs, low latency, wait, close). Each returns false or -1
+// with errno set on failure, so the port turns the step into its error code.
+#pragma once
+
+#include "comm_port.h"
+
+#include <termios.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+
+namespace SerialDevice {
+
+// Opens the device for reading and writing, not as controlling terminal and without waiting for
+// the carrier. Returns the descriptor or -1.
+int Open(const std::string& path);
+
+// Takes the device for this port alone: flock(LOCK_EX|LOCK_NB), which also holds against root
+// and against another port of this process, then TIOCEXCL so that later opens by other programs
+// fail with EBUSY. A lock held elsewhere is reported as EBUSY. A descriptor that is no terminal
+// is let through here: reading its settings is the step that reports it.
+bool Claim(int fd);
+// Undoes Claim so that the next run can open the device again.
+void Release(int fd);
+
+bool ReadSettings(int fd, termios& settings);
+// Raw mode (bytes pass unchanged both ways, no flow control, CLOCAL|CREAD) with the requested
+// rate, data bits, parity and stop bits on top of `base`. Fails with EINVAL for a rate, size,
+// parity or stop-bit code Linux cannot express, and when the driver did not take the rate.
+bool ApplySettings(int fd, const termios& base, const DCB& requested);
+// The time-outs are the port's poll loop; what the descriptor needs for it is to be non-blocking.
+bool PrepareTimeouts(int fd);
+// Asks USB adapters for their 1 ms packet timer; refused or unknown: nothing happens.
+void RequestLowLatency(int fd);
+bool Close(int fd);
+
+enum class WaitResult { Ready, TimedOut, Gone, Failed };
+// Waits up to `milliseconds` for the line to be readable (POLLIN) or writable (POLLOUT).
+// Gone: hang-up or error condition on the device (errno EIO).
+WaitResult WaitReadable(int fd, int milliseconds);
+WaitResult WaitWritable(int fd, int milliseconds);
+
+// One non-blocking transfer: bytes moved, 0 when the device would block, -1 on failure (errno),
+// and for Read -2 when the device reports end of file (it has gone away).
+ssize_t Read(int fd, uint8_t* buffer, size_t size);
+ssize_t Write(int fd, const uint8_t* buffer, size_t size);
+
+}  // namespace SerialDevice

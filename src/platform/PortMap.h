@@ -1,0 +1,65 @@
+// PortMap: which device each COM number names on Linux, the stand-in for the registry's list of
+// serial ports ("hardware\devicemap\serialcomm").
+//
+// The map is the file $XDG_CONFIG_HOME/zendrak/ports (default $HOME/.config/zendrak/ports) with
+// lines "COM<n>=<device path>", n from 1 to 99, blanks around both sides trimmed; empty lines and
+// lines starting with "#" are skipped; the first line for a number wins. Serial devices found on
+// the system (real ttyS UARTs, then ttyUSB, ttyACM, then other serial devices, each group by
+// index) take the lowest numbers the file leaves free; a device the file already maps is not
+// listed again. The listing runs in ascending COM number. A line of any other form is malformed:
+// the listing holds what the lines before it gave, then one last entry that cannot be read as
+// text, and ignores the lines after it.
+//
+// The environment variable ZENDRAK_NO_PORT_DETECTION=1 turns the detection off (tests, demo);
+// then only the file counts. The file is read again at every listing and resolution.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One serial device found on the system.
+struct DetectedSerialPort {
+    std::string Device;       // e.g. /dev/ttyUSB0
+    std::string Description;  // USB product and maker, may be empty
+};
+
+using SerialPortDetector = std::function<std::vector<DetectedSerialPort>()>;
+
+// One listed port.
+struct SerialPortEntry {
+    int Number = 0;           // 1..99
+    std::string Text;         // "COM<n>"
+    std::string Device;       // the device path it names
+    std::string Description;  // for tooltips; empty for devices the file names
+};
+
+struct PortMapListing {
+    std::vector<SerialPortEntry> Ports;  // ascending COM number
+    bool Malformed = false;              // the listing ends in an entry that is not text
+    int MalformedLine = 0;               // its line number in the file (from 1)
+    std::string MalformedText;           // that line as written
+};
+
+inline constexpr int FirstComNumber = 1;
+inline constexpr int LastComNumber = 99;
+
+// The map file's path from the environment.
+std::string PortMapFilePath();
+
+// The listing for a map file's content plus the detected devices (pure; tests drive it).
+PortMapListing ParsePortMap(std::string_view content,
+                            const std::vector<DetectedSerialPort>& detected);
+
+// The serial devices of this system through Qt SerialPort, in listing order; none when
+// ZENDRAK_NO_PORT_DETECTION is 1.
+std::vector<DetectedSerialPort> DetectSerialPorts();
+
+// Reads the map file (a missing file is an empty map) and lists it with the detected devices.
+PortMapListing ListSerialPorts(const SerialPortDetector& detect = DetectSerialPorts);
+
+// The device that COM<number> names, or nothing when it is not listed.
+std::optional<std::string> ResolveComPort(int number,
+                                          const SerialPortDetector& detect = DetectSerialPorts);
