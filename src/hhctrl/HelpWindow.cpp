@@ -1,0 +1,234 @@
+#include "HelpWindow.h"
+
+#include "ChmBrowser.h"
+#include "ChmFile.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int TopicRole = Qt::UserRole;
+
+// Internal path of a sitemap topic without its fragment, for comparing pages.
+QString PagePath(const QString& topic)
+{
+    return ChmBrowser::TopicUrl(topic).path();
+}
+
+}  // namespace
+
+HelpWindow::HelpWindow(std::shared_ptr<ChmFile> file, const QString& path, QWidget* owner)
+    : QWidget(owner, Qt::Window), File(std::move(file)), Path(path)
+{
+    setObjectName(ObjectName);
+    // A window without an owner has nobody to delete it; one with an owner is kept for reuse.
+    setAttribute(Qt::WA_DeleteOnClose, owner == nullptr);
+    const QString title = File->Title().isEmpty() ? QFileInfo(path).completeBaseName()
+                                                  : File->Title();
+    setWindowTitle(title);
+    resize(860, 600);
+
+    auto* toolBar = new QToolBar(this);
+    QAction* back = toolBar->addAction(tr("Back"));
+    QAction* forward = toolBar->addAction(tr("Forward"));
+    QAction* home = toolBar->addAction(tr("Home"));
+    back->setObjectName("backAction");
+    forward->setObjectName("forwardAction");
+    home->setObjectName("homeAction");
+
+    Tabs = new QTabWidget;
+    Contents = new QTreeWidget;
+    Contents->setObjectName("contentsTree");
+    Contents->setHeaderHidden(true);
+    Tabs->addTab(Contents, tr("Contents"));
+
+    auto* indexPage = new QWidget;
+    auto* indexLayout = new QVBoxLayout(indexPage);
+    indexLayout->setContentsMargins(2, 2, 2, 2);
+    IndexEdit = new QLineEdit;
+    IndexEdit->setObjectName("indexEdit");
+    IndexEdit->setPlaceholderText(tr("Type a keyword"));
+    IndexList = new QListWidget;
+    IndexList->setObjectName("indexList");
+    indexLayout->addWidget(IndexEdit);
+    indexLayout->addWidget(IndexList);
+    Tabs->addTab(indexPage, tr("Index"));
+
+    Browser = new ChmBrowser(File, this);
+    Browser->setObjectName("topicBrowser");
+
+    auto* splitter = new QSplitter;
+    splitter->addWidget(Tabs);
+    splitter->addWidget(Browser);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({240, 620});
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(toolBar);
+    layout->addWidget(splitter);
+
+    BuildContents(ParseSitemap(File->Read(File->ContentsFile())), nullptr);
+    Contents->expandAll();
+    BuildIndex(ParseSitemap(File->Read(File->IndexFile())), QString());
+    if (IndexList->count() == 0)
+        Tabs->setTabEnabled(1, false);
+
+    connect(back, &QAction::triggered, Browser, &QTextBrowser::backward);
+    connect(forward, &QAction::triggered, Browser, &QTextBrowser::forward);
+    connect(home, &QAction::triggered, this, &HelpWindow::ShowDefaultTopic);
+    connect(Browser, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
+    connect(Browser, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
+    back->setEnabled(false);
+    forward->setEnabled(false);
+    connect(Browser, &QTextBrowser::sourceChanged, this, &HelpWindow::TopicChanged);
+    connect(Contents, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        const QString topic = item->data(0, TopicRole).toString();
+        if (!topic.isEmpty())
+            ShowTopic(topic);
+    });
+    connect(Contents, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        const QString topic = item->data(0, TopicRole).toString();
+        if (!topic.isEmpty())
+            ShowTopic(topic);
+    });
+    connect(IndexEdit, &QLineEdit::textEdited, this, &HelpWindow::IndexTyped);
+    connect(IndexEdit, &QLineEdit::returnPressed, this, &HelpWindow::IndexChosen);
+    connect(IndexList, &QListWidget::itemActivated, this, &HelpWindow::IndexChosen);
+    connect(IndexList, &QListWidget::itemClicked, this, &HelpWindow::IndexChosen);
+}
+
+void HelpWindow::BuildContents(const std::vector<SitemapEntry>& entries, QTreeWidgetItem* parent)
+{
+    for (const SitemapEntry& entry : entries) {
+        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(Contents);
+        item->setText(0, entry.Name);
+        item->setData(0, TopicRole, entry.Local);
+        BuildContents(entry.Children, item);
+    }
+}
+
+void HelpWindow::BuildIndex(const std::vector<SitemapEntry>& entries, const QString& prefix)
+{
+    for (const SitemapEntry& entry : entries) {
+        const QString name = prefix.isEmpty() ? entry.Name : prefix + ", " + entry.Name;
+        auto* item = new QListWidgetItem(name, IndexList);
+        item->setData(TopicRole, entry.Local);
+        BuildIndex(entry.Children, name);
+    }
+}
+
+QString HelpWindow::CurrentTopic() const
+{
+    return Browser->source().path();
+}
+
+void HelpWindow::ShowDefaultTopic()
+{
+    if (!File->DefaultTopic().isEmpty())
+        ShowTopic(File->DefaultTopic());
+}
+
+void HelpWindow::ShowTopic(const QString& topic)
+{
+    const QUrl url = ChmBrowser::TopicUrl(topic);
+    if (!File->Exists(url.path())) {
+        if (PagePath(File->DefaultTopic()) != url.path())
+            ShowDefaultTopic();
+        return;
+    }
+    Browser->setSource(url);
+}
+
+void HelpWindow::TopicChanged()
+{
+    // Follow the page in the contents tree without asking for it again.
+    const QString page = Browser->source().path();
+    QTreeWidgetItem* match = nullptr;
+    for (QTreeWidgetItemIterator it(Contents); *it && !match; ++it)
+        if (PagePath((*it)->data(0, TopicRole).toString()) == page)
+            match = *it;
+    const QSignalBlocker blocker(Contents);
+    Contents->setCurrentItem(match);
+    if (const QString title = Browser->documentTitle(); !title.isEmpty())
+        setWindowTitle((File->Title().isEmpty() ? QString() : File->Title() + " - ") + title);
+}
+
+void HelpWindow::ShowContents()
+{
+    Tabs->setCurrentIndex(0);
+}
+
+bool HelpWindow::ShowIndex(const QString& keyword)
+{
+    if (Tabs->isTabEnabled(1))
+        Tabs->setCurrentIndex(1);
+    IndexEdit->setText(keyword);
+    const QString wanted = keyword.trimmed();
+    if (wanted.isEmpty())
+        return false;
+    QListWidgetItem* found = nullptr;
+    for (int i = 0; i < IndexList->count() && !found; ++i)
+        if (IndexList->item(i)->text().compare(wanted, Qt::CaseInsensitive) == 0)
+            found = IndexList->item(i);
+    if (!found) {
+        IndexTyped(wanted);  // point at the nearest entry; the page stays as it was
+        return false;
+    }
+    IndexList->setCurrentItem(found);
+    const QString topic = found->data(TopicRole).toString();
+    if (topic.isEmpty())
+        return false;
+    ShowTopic(topic);
+    return true;
+}
+
+void HelpWindow::IndexTyped(const QString& text)
+{
+    const QString wanted = text.trimmed();
+    for (int i = 0; i < IndexList->count(); ++i) {
+        if (IndexList->item(i)->text().startsWith(wanted, Qt::CaseInsensitive)) {
+            IndexList->setCurrentRow(i);
+            IndexList->scrollToItem(IndexList->item(i));
+            return;
+        }
+    }
+}
+
+void HelpWindow::IndexChosen()
+{
+    if (QListWidgetItem* item = IndexList->currentItem()) {
+        const QString topic = item->data(TopicRole).toString();
+        if (!topic.isEmpty())
+            ShowTopic(topic);
+    }
+}
+
+void HelpWindow::ShowContext(uint32_t contextId)
+{
+    const QString topic = File->ContextTopic(contextId);
+    if (topic.isEmpty())
+        ShowDefaultTopic();
+    else
+        ShowTopic(topic);
+}
+
+void HelpWindow::Present()
+{
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
