@@ -54,8 +54,13 @@ std::vector<DetectedSerialPort> DetectSerialPorts()
             description = description.isEmpty() ? maker : description + ", " + maker;
         ports.push_back({info.systemLocation().toLocal8Bit().toStdString(), ToSystemText(description)});
     }
+    SortInListingOrder(ports);
+    return ports;
+}
+
+void SortInListingOrder(std::vector<DetectedSerialPort>& ports)
+{
     std::stable_sort(ports.begin(), ports.end(), [](const auto& a, const auto& b) {
         return OrderOf(a.Device) < OrderOf(b.Device);
     });
-    return ports;
 }

@@ -56,6 +56,9 @@ PortMapListing ParsePortMap(std::string_view content,
 // The serial devices of this system through Qt SerialPort, in listing order; none when
 // ZENDRAK_NO_PORT_DETECTION is 1.
 std::vector<DetectedSerialPort> DetectSerialPorts();
+// Listing order of detected devices: ttyS<n>, ttyUSB<n>, ttyACM<n>, then the rest by name;
+// within a group by the number n.
+void SortInListingOrder(std::vector<DetectedSerialPort>& ports);
 
 // Reads the map file (a missing file is an empty map) and lists it with the detected devices.
 PortMapListing ListSerialPorts(const SerialPortDetector& detect = DetectSerialPorts);

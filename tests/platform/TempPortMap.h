@@ -1,0 +1,38 @@
+// TempPortMap: a port map file in a fresh temporary configuration directory for the lifetime
+// of the object (XDG_CONFIG_HOME points there).
+#pragma once
+
+#include <stdlib.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+class TempPortMap {
+public:
+    TempPortMap()
+    {
+        char pattern[] = "/tmp/zendrak-platform-XXXXXX";
+        const char* made = ::mkdtemp(pattern);
+        EXPECT_NE(made, nullptr);
+        Directory = made ? made : "/tmp";
+        std::filesystem::create_directories(Directory + "/zendrak");
+        ::setenv("XDG_CONFIG_HOME", Directory.c_str(), 1);
+    }
+    ~TempPortMap()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(Directory, ignored);
+        ::unsetenv("XDG_CONFIG_HOME");
+    }
+    void Write(const std::string& content)
+    {
+        std::ofstream(Directory + "/zendrak/ports", std::ios::binary | std::ios::trunc) << content;
+    }
+    const std::string& Dir() const { return Directory; }
+
+private:
+    std::string Directory;
+};
