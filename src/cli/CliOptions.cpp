@@ -1,0 +1,90 @@
+#include "CliOptions.h"
+
+#include <cctype>
+
+std::string CliUsage()
+{
+    return "Usage: zendrak-cli [-p PORT] [-C DIR] [-q]\n"
+           "       zendrak-cli --list-ports\n"
+           "       zendrak-cli --help | --version\n"
+           "\n"
+           "Loads the firmware files font.app, decoder.app and out.app of the current directory\n"
+           "into the receiver on the serial port, as the window's Start Update does, and writes\n"
+           "logUpdate.txt there. The last line on stdout is \"Update OK\" or \"Update Error\".\n"
+           "\n"
+           "  -p PORT       the port: COM<n> (through the port map) or a device path starting\n"
+           "                with \"/\"; without -p the number saved in Zendrak.dat (1 if none)\n"
+           "  -C DIR        change into DIR first (firmware files, Zendrak.dat, logUpdate.txt)\n"
+           "  -q            show no status texts and no progress, only the outcome\n"
+           "  --list-ports  list the serial ports: COM text, device path, description\n"
+           "  --help        show this text\n"
+           "  --version     show the version\n"
+           "\n"
+           "Exit status: 0 after \"Update OK\", 1 after \"Update Error\", 2 for a usage error,\n"
+           "when no firmware file could be opened, or when the port cannot be set up or opened.\n"
+           "Zendrak.dat is only read, never written. The port map is\n"
+           "$XDG_CONFIG_HOME/zendrak/ports (default ~/.config/zendrak/ports), lines COM<n>=<device>.\n";
+}
+
+int ComNumberOfOption(const std::string& port)
+{
+    if (port.size() < 4 || port.size() > 6)
+        return 0;
+    for (size_t i = 0; i < 3; ++i)
+        if (std::toupper(static_cast<unsigned char>(port[i])) != "COM"[i])
+            return 0;
+    int number = 0;
+    for (size_t i = 3; i < port.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(port[i])))
+            return 0;
+        number = number * 10 + (port[i] - '0');
+    }
+    if (port[3] == '0' || number < 1 || number > 255)
+        return 0;
+    return number;
+}
+
+CliParse ParseCliOptions(const std::vector<std::string>& args)
+{
+    CliParse result;
+    CliOptions& o = result.Options;
+    bool single = false;  // --list-ports, --help, --version stand alone
+    bool update = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "-p" || arg == "-C") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                result.Error = "option " + arg + " needs a value";
+                return result;
+            }
+            (arg == "-p" ? o.Port : o.Directory) = args[++i];
+            update = true;
+        } else if (arg == "-q") {
+            o.Quiet = true;
+            update = true;
+        } else if (arg == "--list-ports" || arg == "--help" || arg == "-h" ||
+                   arg == "--version") {
+            if (single) {
+                result.Error = "only one of --list-ports, --help, --version";
+                return result;
+            }
+            single = true;
+            o.Command = arg == "--list-ports" ? CliOptions::Action::ListPorts
+                        : arg == "--version"  ? CliOptions::Action::Version
+                                              : CliOptions::Action::Help;
+        } else {
+            result.Error = (arg.size() > 1 && arg[0] == '-' ? "unknown option: "
+                                                             : "unexpected argument: ") +
+                           arg;
+            return result;
+        }
+    }
+    if (single && update) {
+        result.Error = "--list-ports, --help and --version take no other options";
+        return result;
+    }
+    if (!o.Port.empty() && o.Port[0] != '/' && ComNumberOfOption(o.Port) == 0)
+        result.Error = "-p: not a port: " + o.Port + " (COM<n> with n from 1 to 255, or a "
+                                                     "device path starting with \"/\")";
+    return result;
+}

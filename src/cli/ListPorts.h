@@ -1,0 +1,6 @@
+// zendrak-cli --list-ports: the serial ports of the port map, one line each.
+#pragma once
+
+// Prints "COM<n>  <device>  <description>" lines on stdout. Returns 0; 1 when no port is
+// listed or the port map has a malformed line (said on stderr).
+int ListPortsCommand();

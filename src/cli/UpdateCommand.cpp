@@ -1,0 +1,124 @@
+#include "UpdateCommand.h"
+
+#include "ConsoleHost.h"
+#include "Exceptions.h"
+#include "FirmFileSet.h"
+#include "FirmThread.h"
+#include "Messages.h"
+#include "PortErrorAdvice.h"
+#include "PortErrors.h"
+#include "PortSettings.h"
+#include "ProgressView.h"
+#include "SystemTexts.h"
+#include "Win1252.h"
+#include "comm_port.h"
+
+#include <QCoreApplication>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cerrno>
+#include <unistd.h>
+
+namespace {
+
+void Complain(const std::string& text)
+{
+    std::fprintf(stderr, "zendrak-cli: %s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+// A test can shorten the bound on the wait for a stored file (not part of the usage).
+std::chrono::milliseconds WaitSavedLimit()
+{
+    if (const char* text = std::getenv("ZENDRAK_WAIT_SAVED_LIMIT_MS")) {
+        char* end = nullptr;
+        const long long ms = std::strtoll(text, &end, 10);
+        if (end != text && *end == '\0' && ms > 0)
+            return std::chrono::milliseconds(ms);
+    }
+    return std::chrono::minutes(15);
+}
+
+// The port as the window sets it up: the device, 115200 baud, 8 data bits, no parity, one stop
+// bit. Returns the text the port's error messages name it by.
+std::string ConfigurePort(TCommPort& port, const CliOptions& options)
+{
+    if (!options.Port.empty() && options.Port[0] == '/') {
+        port.SetCommPort(options.Port);
+        port.SetBaudRate(LinkBaudRate);
+        port.SetByteSize(8);
+        port.SetParity(NOPARITY);
+        port.SetStopBits(ONESTOPBIT);
+        return options.Port;
+    }
+    uint8_t number = ComPortNumber;
+    if (!options.Port.empty())
+        number = static_cast<uint8_t>(ComNumberOfOption(options.Port));
+    ConfigureCommPort(port, number);
+    return "COM" + std::to_string(number);
+}
+
+}  // namespace
+
+int RunUpdateCommand(const CliOptions& options)
+{
+    if (!options.Directory.empty() && chdir(options.Directory.c_str()) != 0) {
+        Complain("cannot change into " + options.Directory + ": " + std::strerror(errno));
+        return 2;
+    }
+    if (options.Port.empty())
+        ReadPortSettings();  // shows "Error open Zendrak.dat !!!" and keeps port 1 when missing
+
+    FirmFileSet files;
+    files.BuildFirmFileList();
+    if (!files.ReadFirmFiles()) {
+        Complain("no firmware file (font.app, decoder.app, out.app) could be opened in this "
+                 "directory; nothing was sent and no log was written.");
+        return 2;
+    }
+
+    ProgressView view(stdout, isatty(STDOUT_FILENO) == 1, options.Quiet);
+    TCommPort port;
+    ConsoleHost host(port, files, view);
+    std::string portText = options.Port;
+    try {
+        portText = ConfigurePort(port, options);
+        host.UpdateSucceeded = false;
+        files.FirmFileIndex = 0;
+        port.OpenCommPort();
+    } catch (const ECommError& error) {
+        // The "COM Error" line came when the error was made; then the window's message, then
+        // what the system said and what to do about it.
+        ShowComError(error.Code, portText);
+        const std::string advice = PortErrorAdvice(error.LastError);
+        Complain(advice.empty() ? "the port " + portText + " could not be set up (error code " +
+                                      std::to_string(error.Code) + ")."
+                                : advice);
+        files.ReleaseFirmFiles();
+        return 2;
+    } catch (const Exception& error) {
+        ShowException(error);
+        files.ReleaseFirmFiles();
+        return 2;
+    }
+
+    TFirmThread* worker = TThread::Create<TFirmThread>(true, host, WaitSavedLimit());
+    worker->OnTerminate = [&](TThread*) {
+        FirmClosePort(&port, files, {});
+        if (host.UpdateSucceeded) {
+            view.ShowOutcome(Texts::UpdateOk);
+        } else {
+            view.ShowOutcome(Texts::UpdateError);
+            MessageBox(Texts::UpdateError, Texts::BoxCaption, MsgIcon::Warning);
+        }
+        QCoreApplication::quit();
+    };
+    worker->Start();
+    QCoreApplication::exec();
+    // The worker frees itself after its done handler; nothing it uses may go before that.
+    TThread::WaitForAll();
+    return host.UpdateSucceeded ? 0 : 1;
+}

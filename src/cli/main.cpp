@@ -1,0 +1,36 @@
+// zendrak-cli: the update run from the command line, over the same engine as the window.
+#include "CliOptions.h"
+#include "ListPorts.h"
+#include "Messages.h"
+#include "SystemTexts.h"
+#include "UpdateCommand.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    const CliParse parsed = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.Error.empty()) {
+        std::fprintf(stderr, "zendrak-cli: %s\n%s", parsed.Error.c_str(), CliUsage().c_str());
+        return 2;
+    }
+    switch (parsed.Options.Command) {
+    case CliOptions::Action::Help:
+        std::fputs(CliUsage().c_str(), stdout);
+        return 0;
+    case CliOptions::Action::Version:
+        std::printf("zendrak-cli %s\n", ZENDRAK_VERSION);
+        return 0;
+    case CliOptions::Action::ListPorts:
+        return ListPortsCommand();
+    case CliOptions::Action::Update:
+        break;
+    }
+    QCoreApplication app(argc, argv);
+    Application().Title = Texts::ApplicationTitle;
+    StderrMessageService messages;  // every message box becomes a line on stderr
+    ScopedMessageService useMessages(messages);
+    return RunUpdateCommand(parsed.Options);
+}
