@@ -1,0 +1,166 @@
+// TForm1's construction, its show and close handling, its status text and its controls' state.
+#include "StartUnit.h"
+
+#include "MainThread.h"
+#include "Messages.h"
+#include "PortSettings.h"
+#include "SystemTexts.h"
+#include "Win1252.h"
+#include "comm_port.h"
+#include "help/HelpSystem.h"
+#include "ui_StartUnit.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFont>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+// The design font and the fonts that stand in for it where it is missing.
+const QStringList SansSerifFonts{QStringLiteral("MS Sans Serif"),
+                                 QStringLiteral("Microsoft Sans Serif"),
+                                 QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
+                                 QStringLiteral("Sans Serif")};
+
+QFont DesignFont(int pixelSize, bool bold)
+{
+    QFont font;
+    font.setFamilies(SansSerifFonts);
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Ui(std::make_unique<Ui::TForm1>())
+{
+    Ui->setupUi(this);
+    StatusBar1 = Ui->StatusBar1;
+    CBoxPortName = Ui->CBoxPortName;
+    ButtonStart = Ui->ButtonStart;
+    ProgressBar1 = Ui->ProgressBar1;
+    LabelSend = Ui->LabelSend;
+    MainMenu1 = Ui->MainMenu1;
+    Help1 = Ui->Help1;
+
+    setWindowIcon(QIcon(QStringLiteral(":/icons/zendrak-32.png")));
+    ApplyFonts();
+    // One text across the whole bar, kept in a label: a status bar's own message would be
+    // wiped by the menu's hover texts.
+    StatusLabel = new QLabel(StatusBar1);
+    StatusLabel->setObjectName(QStringLiteral("StatusText"));
+    StatusBar1->addWidget(StatusLabel, 1);
+    // The box shows what the user typed or chose, nothing completed for them.
+    CBoxPortName->setCompleter(nullptr);
+    CBoxPortName->setEditText(FromSystemText(Texts::PortBoxInitialText));
+    adjustSize();  // the window fits its controls
+    move(453, 219);
+
+    TraceStatus = qEnvironmentVariableIntValue("ZENDRAK_STATUS_TRACE") == 1;
+
+    FirmFiles.ShowStatusText = [this](const std::string& path) {
+        // Called on the worker: the status line changes on the user-interface thread, and the
+        // worker waits until it has.
+        const QString text = FromLocalPath(path);
+        RunOnMainThread([this, &text] { SetStatusText(text); });
+    };
+
+    connect(ButtonStart, &QPushButton::clicked, this, [this] { ButtonStartClick(ButtonStart); });
+    connect(Help1, &QAction::triggered, this, [this] { Help1Click(Help1); });
+    // Only the user's changes: typing, and choosing an item (its text is in the edit by then).
+    connect(CBoxPortName->lineEdit(), &QLineEdit::textEdited, this,
+            [this] { CBoxPortNameChange(CBoxPortName); });
+    connect(CBoxPortName, &QComboBox::activated, this,
+            [this] { CBoxPortNameChange(CBoxPortName); });
+
+    ReadPortSettings();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::ApplyFonts()
+{
+    setFont(DesignFont(11, false));
+    LabelSend->setFont(DesignFont(16, true));
+    // A stand-in font may be wider than the design font: the caption must not be cut.
+    LabelSend->resize(std::max(LabelSend->width(), LabelSend->sizeHint().width()), LabelSend->height());
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!Shown) {
+        Shown = true;
+        FormShow(this);
+        if (TraceStatus) {
+            // Where a test outside the process clicks "Start Update", relative to the window.
+            const QPoint centre = ButtonStart->mapTo(this, ButtonStart->rect().center());
+            std::fprintf(stderr, "zendrak-start-button: %d %d\n", centre.x(), centre.y());
+            std::fflush(stderr);
+        }
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (FormClose(this))
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TForm1::FormShow(QObject* /*sender*/)
+{
+    ListComPorts();
+    SetStatusText(QString());
+}
+
+bool TForm1::FormClose(QObject* /*sender*/)
+{
+    // Stopping the worker half way could leave the receiver without a working firmware.
+    if (UpdateRunning) {
+        MessageBox(Texts::UpdateInProgress, Texts::BoxCaption, MsgIcon::Warning);
+        return false;
+    }
+    return true;
+}
+
+void TForm1::EnableControls(bool enable)
+{
+    ButtonStart->setEnabled(enable);
+    CBoxPortName->setEnabled(enable);
+}
+
+void TForm1::Help1Click(QObject* /*sender*/)
+{
+    HelpShowTableOfContents();
+}
+
+QString TForm1::StatusText() const
+{
+    return StatusLabel->text();
+}
+
+void TForm1::SetStatusText(const QString& text)
+{
+    StatusLabel->setText(text);
+    if (TraceStatus) {
+        // Lets a test outside the process follow the window (ZENDRAK_STATUS_TRACE=1).
+        std::fprintf(stderr, "zendrak-status: %s\n", text.toLocal8Bit().constData());
+        std::fflush(stderr);
+    }
+}

@@ -1,0 +1,101 @@
+// StartUnit: the main window TForm1. The user picks the receiver's port and starts an update;
+// the window reads the firmware files, opens the port, starts the worker and shows the outcome.
+// It is the worker's host: the port, the progress bar, the success flag and the file set.
+#pragma once
+
+#include "FirmFileSet.h"
+#include "FirmHost.h"
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QCloseEvent;
+class QComboBox;
+class QLabel;
+class QMenuBar;
+class QProgressBar;
+class QPushButton;
+class QShowEvent;
+class QStatusBar;
+class SerialPortKey;
+class TCommPort;
+class TThread;
+
+namespace Ui {
+class TForm1;
+}
+
+class TForm1 : public QMainWindow, public TFirmHost {
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The controls, under the form description's names.
+    QStatusBar* StatusBar1 = nullptr;
+    QComboBox* CBoxPortName = nullptr;
+    QPushButton* ButtonStart = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QLabel* LabelSend = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
+    QAction* Help1 = nullptr;
+
+    void FormShow(QObject* sender);
+    // Returns false when the window must stay open (an update run is in progress).
+    bool FormClose(QObject* sender);
+    void FirmThreadDone(TThread* sender);
+    void ShowComError(int code);
+    void FirmClosePort();
+    void EnableControls(bool enable);
+    void LoadFirm();
+    void ButtonStartClick(QObject* sender);
+    void CBoxPortNameChange(QObject* sender);
+    void Help1Click(QObject* sender);
+    void BuildFirmFileList();
+    bool ReadFirmFiles();
+    void ListComPorts();
+    // The port box's current text (Windows-1252), e.g. "COM3".
+    std::string GetComPort() const;
+
+    // The status bar's one text (SimpleText).
+    QString StatusText() const;
+    void SetStatusText(const QString& text);
+
+    // TFirmHost: what the worker reaches.
+    TCommPort& CommPort() override;
+    void SetProgressPosition(int position) override;
+    void SetUpdateSucceeded(bool succeeded) override;
+    int32_t GetFirstFirmFileType() override;
+    int32_t GetNextFirmFileType() override;
+    int32_t GetFileSize(int32_t type) override;
+    const uint8_t* GetFileBuffer(int32_t type) override;
+    std::string GetFirmFileName(int32_t type) override;
+
+    // The serial port object: created by the first start, reused by every later one.
+    std::unique_ptr<TCommPort> FCommPort;
+    bool UpdateSucceeded = false;
+    FirmFileSet FirmFiles;
+    // True from the worker's start to the end of its done notification.
+    bool UpdateRunning = false;
+    // Where ListComPorts reads the serial ports; empty: the registry (tests put in their own).
+    std::function<std::unique_ptr<SerialPortKey>()> OpenSerialPortKey;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void ApplyFonts();
+    // A start that failed after the files were read: back to Idle (see LoadFirm).
+    void AbandonStart();
+    std::string SelectedPortItemText() const;
+
+    std::unique_ptr<Ui::TForm1> Ui;
+    QLabel* StatusLabel = nullptr;  // the status bar's simple text
+    bool Shown = false;
+    bool TraceStatus = false;
+};
+
+// The main window's single instance.
+extern TForm1* Form1;

@@ -1,0 +1,154 @@
+// TForm1's update run: Start, opening the port and starting the worker, the end of the run,
+// and the host operations through which the worker reaches the window.
+#include "StartUnit.h"
+
+#include "Exceptions.h"
+#include "FirmThread.h"
+#include "MainThread.h"
+#include "Messages.h"
+#include "PortErrors.h"
+#include "PortSettings.h"
+#include "SystemTexts.h"
+#include "Win1252.h"
+#include "comm_port.h"
+
+#include <QComboBox>
+#include <QProgressBar>
+
+void TForm1::ButtonStartClick(QObject* /*sender*/)
+{
+    BuildFirmFileList();
+    if (!ReadFirmFiles())
+        return;  // no firmware file: nothing happens, nothing is shown
+    EnableControls(false);
+    LoadFirm();
+}
+
+void TForm1::LoadFirm()
+{
+    try {
+        if (!FCommPort)
+            FCommPort = std::make_unique<TCommPort>();
+        ConfigureCommPort(*FCommPort, ComPortNumber);
+        UpdateSucceeded = false;
+        FirmFiles.FirmFileIndex = 0;
+        FCommPort->OpenCommPort();
+        // Created suspended so that its done notification is attached before it can end.
+        TFirmThread* worker = TThread::Create<TFirmThread>(true, *this);
+        worker->OnTerminate = [this](TThread* sender) { FirmThreadDone(sender); };
+        UpdateRunning = true;
+        try {
+            worker->Start();
+        } catch (...) {
+            delete worker;  // never started, so it cannot free itself
+            throw;
+        }
+        EnableControls(false);
+    } catch (const ECommError& error) {
+        ShowComError(error.Code);
+        AbandonStart();
+    } catch (const Exception& error) {
+        ShowException(error);
+        AbandonStart();
+    } catch (const std::exception& error) {
+        ShowException(Exception(error.what()));
+        AbandonStart();
+    }
+}
+
+void TForm1::AbandonStart()
+{
+    // Back to Idle: a port left open would fail the next start with code 6, and the controls
+    // would stay disabled for good.
+    UpdateRunning = false;
+    if (FCommPort && FCommPort->PortOpen) {
+        try {
+            FCommPort->CloseCommPort();
+        } catch (const ECommError&) {
+            // Its "COM Error" box has been shown; the next start tries the close again.
+        }
+    }
+    FirmFiles.ReleaseFirmFiles();
+    EnableControls(true);
+}
+
+void TForm1::FirmThreadDone(TThread* /*sender*/)
+{
+    FirmClosePort();
+    UpdateRunning = false;
+    if (UpdateSucceeded) {
+        SetStatusText(FromSystemText(Texts::UpdateOk));
+    } else {
+        SetStatusText(FromSystemText(Texts::UpdateError));
+        MessageBox(Texts::UpdateError, Texts::BoxCaption, MsgIcon::Warning);
+    }
+    EnableControls(true);
+}
+
+void TForm1::FirmClosePort()
+{
+    ::FirmClosePort(FCommPort.get(), FirmFiles, [this](bool enable) { EnableControls(enable); });
+}
+
+void TForm1::ShowComError(int code)
+{
+    ::ShowComError(code, SelectedPortItemText());
+}
+
+std::string TForm1::SelectedPortItemText() const
+{
+    const int index = CBoxPortName->currentIndex();
+    return index >= 0 ? ToSystemText(CBoxPortName->itemText(index)) : std::string();
+}
+
+void TForm1::BuildFirmFileList()
+{
+    FirmFiles.BuildFirmFileList();
+}
+
+bool TForm1::ReadFirmFiles()
+{
+    return FirmFiles.ReadFirmFiles();
+}
+
+TCommPort& TForm1::CommPort()
+{
+    return *FCommPort;
+}
+
+void TForm1::SetProgressPosition(int position)
+{
+    // From the worker (the reset at the end of a run) the change is made on the user-interface
+    // thread while the worker waits; there it is made at once.
+    RunOnMainThread([this, position] { ProgressBar1->setValue(position); });
+}
+
+void TForm1::SetUpdateSucceeded(bool succeeded)
+{
+    UpdateSucceeded = succeeded;
+}
+
+int32_t TForm1::GetFirstFirmFileType()
+{
+    return FirmFiles.GetFirstFirmFileType();
+}
+
+int32_t TForm1::GetNextFirmFileType()
+{
+    return FirmFiles.GetNextFirmFileType();
+}
+
+int32_t TForm1::GetFileSize(int32_t type)
+{
+    return FirmFiles.GetFileSize(type);
+}
+
+const uint8_t* TForm1::GetFileBuffer(int32_t type)
+{
+    return FirmFiles.GetFileBuffer(type);
+}
+
+std::string TForm1::GetFirmFileName(int32_t type)
+{
+    return FirmFiles.GetFirmFileName(type);
+}
