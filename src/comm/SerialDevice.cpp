@@ -127,6 +127,13 @@ bool Claim(int fd)
             errno = EBUSY;
         return false;
     }
+    // Root gets past another program's TIOCEXCL at open; the flag still tells that it is held.
+    int heldExclusively = 0;
+    if (::ioctl(fd, TIOCGEXCL, &heldExclusively) == 0 && heldExclusively) {
+        ::flock(fd, LOCK_UN);
+        errno = EBUSY;
+        return false;
+    }
     if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
         const int saved = errno;
         ::flock(fd, LOCK_UN);

@@ -20,7 +20,8 @@ int Open(const std::string& path);
 
 // Takes the device for this port alone: flock(LOCK_EX|LOCK_NB), which also holds against root
 // and against another port of this process, then TIOCEXCL so that later opens by other programs
-// fail with EBUSY. A lock held elsewhere is reported as EBUSY. A descriptor that is no terminal
+// fail with EBUSY. A lock held elsewhere, or another opener's TIOCEXCL (which root passes at
+// open), is reported as EBUSY. A descriptor that is no terminal
 // is let through here: reading its settings is the step that reports it.
 bool Claim(int fd);
 // Undoes Claim so that the next run can open the device again.
