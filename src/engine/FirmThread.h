@@ -1,9 +1,13 @@
 // TFirmThread: the worker that carries one update run. It drives the receiver's console (restart,
 // load, file send, verdicts, start), follows each file's progress, and writes "logUpdate.txt".
 //
-// Use: TThread::Create<TFirmThread>(false, host) starts it; set OnTerminate right after (the
-// worker reports its end only there) and never touch the object after OnTerminate has run: it
-// frees itself. The worker reaches its window only through `host`.
+// Use: create it suspended, set OnTerminate (the worker reports its end only there), then Start:
+//   auto* worker = TThread::Create<TFirmThread>(true, host);
+//   worker->OnTerminate = ...;
+//   worker->Start();
+// A run without files ends at once, so OnTerminate set after a running start could come too
+// late. Never touch the object after OnTerminate has run: it frees itself. The worker reaches
+// its window only through `host`.
 #pragma once
 
 #include "FirmHost.h"

@@ -143,6 +143,11 @@ struct SendCase {
     std::vector<int> Progress;
 };
 
+void PrintTo(const SendCase& c, std::ostream* os)
+{
+    *os << c.Name;
+}
+
 class SendSizes : public ConsoleIO, public ::testing::WithParamInterface<SendCase> {};
 
 TEST_P(SendSizes, BlocksThenSingleBytesWithTheirProgress)
@@ -188,6 +193,11 @@ struct StopCase {
     size_t BytesSent;  // what reaches the line
     std::vector<int> Progress;
 };
+
+void PrintTo(const StopCase& c, std::ostream* os)
+{
+    *os << c.Name;
+}
 
 class StopByte : public ConsoleIO, public ::testing::WithParamInterface<StopCase> {};
 

@@ -21,6 +21,12 @@ struct Scenario {
     bool Succeeded;
 };
 
+// Test names, not bytes, in listings.
+void PrintTo(const Scenario& s, std::ostream* os)
+{
+    *os << s.Name;
+}
+
 std::vector<Scenario> Scenarios()
 {
     using namespace Expect;
