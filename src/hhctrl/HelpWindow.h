@@ -15,6 +15,7 @@ class QListWidget;
 class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QUrl;
 
 class HelpWindow : public QWidget {
     Q_OBJECT
@@ -42,7 +43,7 @@ public:
 private:
     void BuildContents(const std::vector<SitemapEntry>& entries, QTreeWidgetItem* parent);
     void BuildIndex(const std::vector<SitemapEntry>& entries, const QString& prefix);
-    void TopicChanged();
+    void TopicChanged(const QUrl& url);
     void IndexTyped(const QString& text);
     void IndexChosen();
 
