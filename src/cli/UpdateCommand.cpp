@@ -61,6 +61,24 @@ std::string ConfigurePort(TCommPort& port, const CliOptions& options)
     return "COM" + std::to_string(number);
 }
 
+// An error that ended the worker early. The port's errors have shown their "COM Error" line
+// already; anything else (the log that could not be written) would go unseen otherwise.
+void ReportFatalError(const std::exception_ptr& fatal)
+{
+    if (!fatal)
+        return;
+    try {
+        std::rethrow_exception(fatal);
+    } catch (const ECommError&) {
+    } catch (const Exception& error) {
+        Complain("the run ended early: " + ToTerminalText(error.Message));
+    } catch (const std::exception& error) {
+        Complain(std::string("the run ended early: ") + error.what());
+    } catch (...) {
+        Complain("the run ended early by an unknown error");
+    }
+}
+
 }  // namespace
 
 int RunUpdateCommand(const CliOptions& options)
@@ -106,7 +124,8 @@ int RunUpdateCommand(const CliOptions& options)
     }
 
     TFirmThread* worker = TThread::Create<TFirmThread>(true, host, WaitSavedLimit());
-    worker->OnTerminate = [&](TThread*) {
+    worker->OnTerminate = [&](TThread* sender) {
+        ReportFatalError(sender->FatalException());
         FirmClosePort(&port, files, {});
         if (host.UpdateSucceeded) {
             view.ShowOutcome(Texts::UpdateOk);

@@ -1,6 +1,7 @@
 #include "SimDriver.h"
 
 #include <chrono>
+#include <gtest/gtest.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -59,6 +60,10 @@ std::string SampleFirmware(size_t size, uint32_t seed)
             bytes += static_cast<char>((x >> 16) & 0xFF);
     }
     bytes.resize(size);
+    // A 0x02 near the end would stop the sender before the last byte; keep the tail free of it.
+    for (size_t i = size > 12 ? size - 12 : 0; i < size; ++i)
+        if (bytes[i] == '\x02')
+            bytes[i] = '\x03';
     return bytes;
 }
 
@@ -160,6 +165,17 @@ bool SimDriver::Send(const std::string& bytes)
         done += static_cast<size_t>(n);
     }
     return true;
+}
+
+testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected)
+{
+    if (actual == expected)
+        return testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
+        ++at;
+    return testing::AssertionFailure() << actual.size() << " bytes instead of " << expected.size()
+                                       << ", first difference at offset " << at;
 }
 
 std::string SimDriver::Transcript() const

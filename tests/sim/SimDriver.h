@@ -4,6 +4,8 @@
 
 #include "ChildProcess.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,5 +46,7 @@ std::string MakeTempDir();
 void RemoveTree(const std::string& dir);
 std::string ReadWholeFile(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
+// Equal byte strings; otherwise says the sizes and the first differing offset (not the bytes).
+testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected);
 // Bytes 0..255 in a pattern that repeats, with "r\r\n", "l\r\n" and "s\r\n" mixed in.
 std::string SampleFirmware(size_t size, uint32_t seed);

@@ -190,7 +190,10 @@ void ReceiverConsole::FinishFile(SimClock::time_point now)
         Schedule(text, now, delay, repeat);
         delay = -1;
     };
-    for (int i = 1; i <= Options.ResultChatter; ++i)
+    int64_t chatter = 0;
+    if (!Options.ResultChatter.empty())
+        chatter = Options.ResultChatter[std::min(FileIndex, Options.ResultChatter.size()) - 1];
+    for (int i = 1; i <= chatter; ++i)
         next(ReceiverTexts::Chatter(i));
     if (Options.VerdictText) {
         next(*Options.VerdictText + "\r\n");

@@ -44,7 +44,8 @@ std::string HelpText()
         "                       \"ptImage->UnzipedCrc\"), fin, wrong or silent (default ok)\n"
         "  --verdict-text TEXT  answer each file with TEXT (and CR LF) as one burst instead\n"
         "  --verdict-delay MS   wait MS after a file before the first answer (default 0)\n"
-        "  --result-chatter N   print N bursts without any marker before the verdict\n"
+        "  --result-chatter N,N,...  print N bursts without any marker before the verdict,\n"
+        "                       per file in order (the last count holds for later files)\n"
         "  --saved-chatter N    print N more \"Write Sector\" lines before \"ptImage->UnzipedCrc\";\n"
         "                       \"forever\": keep printing them and never send the marker\n"
         "  --startup-delay MS   pause between the last garbage burst and the start-up output\n"
@@ -94,6 +95,25 @@ ParseResult ParseOptions(const std::vector<std::string>& args)
             out = static_cast<std::remove_reference_t<decltype(out)>>(n);
             return true;
         };
+        auto numberList = [&](std::vector<int64_t>& out) {
+            std::string list;
+            if (!value(list))
+                return false;
+            size_t start = 0;
+            while (true) {
+                const size_t comma = list.find(',', start);
+                const std::string item = list.substr(start, comma - start);
+                int64_t n = 0;
+                if (!ToInt(item, n, 0)) {
+                    result.Error = arg + ": not a valid count: " + item;
+                    return false;
+                }
+                out.push_back(n);
+                if (comma == std::string::npos)
+                    return true;
+                start = comma + 1;
+            }
+        };
         bool ok = true;
         if (arg == "--help" || arg == "-h") {
             result.ShowHelp = true;
@@ -120,23 +140,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args)
         } else if (arg == "--gap") {
             ok = number(o.GapMs, 1);
         } else if (arg == "--expect") {
-            std::string list;
-            ok = value(list);
-            size_t start = 0;
-            while (ok) {
-                const size_t comma = list.find(',', start);
-                const std::string item = list.substr(start, comma - start);
-                int64_t n = 0;
-                if (!ToInt(item, n, 0)) {
-                    result.Error = "--expect: not a valid count: " + item;
-                    ok = false;
-                    break;
-                }
-                o.Expect.push_back(n);
-                if (comma == std::string::npos)
-                    break;
-                start = comma + 1;
-            }
+            ok = numberList(o.Expect);
         } else if (arg == "--verdict") {
             std::string kind;
             ok = value(kind);
@@ -160,7 +164,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args)
         } else if (arg == "--verdict-delay") {
             ok = number(o.VerdictDelayMs, 0);
         } else if (arg == "--result-chatter") {
-            ok = number(o.ResultChatter, 0);
+            ok = numberList(o.ResultChatter);
         } else if (arg == "--saved-chatter") {
             if (i + 1 < args.size() && args[i + 1] == "forever") {
                 o.SavedChatter = -1;

@@ -19,7 +19,8 @@ struct SimOptions {
     Verdict VerdictKind = Verdict::Ok;
     std::optional<std::string> VerdictText;  // --verdict-text: one burst instead of the verdict
     int VerdictDelayMs = 0;          // --verdict-delay
-    int ResultChatter = 0;           // --result-chatter: unmarked bursts before the verdict
+    std::vector<int64_t> ResultChatter;  // --result-chatter: unmarked bursts before the verdict,
+                                         // per file (the last count holds for later files)
     int SavedChatter = 0;            // --saved-chatter: extra progress lines; -1 for ever
     int BurstGapMs = 100;            // --burst-gap: pause between two bursts
     int BootDelayMs = 100;           // --boot-delay: from "r" to the first output
