@@ -185,6 +185,20 @@ TEST_F(UpdateRunTest, UnrecognisedOutputCountsOverAllFilesOfTheRun)
     EXPECT_FALSE(Host.Succeeded());
 }
 
+TEST_F(UpdateRunTest, UnrecognisedOutputWhileConnectingAsksOnceMoreThenEnds)
+{
+    Host.Files = {{FontName, Font}};
+    const std::vector<std::string> garbage(60, "garbage\r\n");
+    const std::string line =
+        Run({{"r\r\n", garbage}, {"l\r\n", {"more garbage\r\n"}}}, std::chrono::milliseconds(120));
+    EXPECT_EQ(Log(), (std::vector<std::string>{Expect::LoadingFirmware, "Loading file: " + FontName,
+                                               Expect::SendRestart, "readStuff == 59, try 100",
+                                               Expect::Initialisation, "readstuff > 60",
+                                               Expect::Terminated}));
+    EXPECT_EQ(line, "r\r\nl\r\n");  // no start command
+    EXPECT_FALSE(Host.Succeeded());
+}
+
 TEST_F(UpdateRunTest, ReceiverAnsweringEveryLoadWithFlashEndsAfterSixtyAnswers)
 {
     Host.Files = {{FontName, Font}};
