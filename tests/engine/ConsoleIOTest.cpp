@@ -166,7 +166,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SendCase{"Ten", 10, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100}},
                       SendCase{"Eleven", 11, {81, 100}},
                       SendCase{"TwentyFive", 25, {36, 72, 84, 88, 92, 96, 100}},
-                      SendCase{"OneBlockAndTen", 20, {45, 55, 60, 65, 70, 75, 80, 85, 90, 95, 100}}),
+                      SendCase{"OneBlockAndTen", 20,
+                               {45, 55, 60, 65, 70, 75, 80, 85, 90, 95, 100}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(ConsoleIO, LargeFileProgressRisesToNinetyThenOneHundred)

@@ -223,7 +223,8 @@ void ScriptedPeer::Run()
 void EngineTest::SetUp()
 {
     Previous = std::filesystem::current_path();
-    std::string pattern = (std::filesystem::temp_directory_path() / "zendrak-engine-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "zendrak-engine-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     Dir = pattern;
     std::filesystem::current_path(Dir);
