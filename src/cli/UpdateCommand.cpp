@@ -47,7 +47,9 @@ std::chrono::milliseconds WaitSavedLimit()
 std::string ConfigurePort(TCommPort& port, const CliOptions& options)
 {
     if (!options.Port.empty() && options.Port[0] == '/') {
+        // SetCommPort makes a COM name (\\.\ + its text); a device path is the name itself.
         port.SetCommPort(options.Port);
+        port.PortName = options.Port;
         port.SetBaudRate(LinkBaudRate);
         port.SetByteSize(8);
         port.SetParity(NOPARITY);

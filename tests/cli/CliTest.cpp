@@ -1,0 +1,226 @@
+// zendrak-cli as a user meets it: its usage and exit codes, the port from -p or Zendrak.dat,
+// what it prints, --list-ports, and a port that another program holds.
+#include "Scenario.h"
+#include "SimDriver.h"
+#include "SystemTexts.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int Long = 60000;
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t nl = text.find('\n', start);
+        lines.push_back(text.substr(start, nl - start));
+        if (nl == std::string::npos)
+            break;
+        start = nl + 1;
+    }
+    return lines;
+}
+
+struct UsageCase {
+    std::vector<std::string> Args;
+    int Exit;
+    std::string Out;  // part of stdout
+    std::string Err;  // part of stderr
+};
+
+void PrintTo(const UsageCase& c, std::ostream* os)
+{
+    for (const auto& a : c.Args)
+        *os << a << ' ';
+}
+
+class CliUsage : public testing::TestWithParam<UsageCase> {};
+
+TEST_P(CliUsage, ExitsAsDocumented)
+{
+    const UsageCase& c = GetParam();
+    ChildProcess cli;
+    const std::string dir = MakeTempDir();
+    ASSERT_TRUE(cli.Start(CliPath(), c.Args, {{"ZENDRAK_NO_PORT_DETECTION", "1"}}, dir));
+    EXPECT_EQ(cli.Wait(Long), c.Exit) << cli.Err;
+    EXPECT_TRUE(Contains(cli.Out, c.Out)) << cli.Out;
+    EXPECT_TRUE(Contains(cli.Err, c.Err)) << cli.Err;
+    // Nothing is written where it ran.
+    EXPECT_TRUE(std::filesystem::is_empty(dir));
+    RemoveTree(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CliUsage,
+    testing::Values(UsageCase{{"--help"}, 0, "Usage: zendrak-cli [-p PORT] [-C DIR] [-q]", ""},
+                    UsageCase{{"--version"}, 0, "zendrak-cli 1.1.0\n", ""},
+                    UsageCase{{"-x"}, 2, "", "unknown option: -x"},
+                    UsageCase{{"-p"}, 2, "", "needs a value"},
+                    UsageCase{{"-p", "COM0"}, 2, "", "not a port"},
+                    UsageCase{{"-p", "LPT1"}, 2, "", "not a port"},
+                    UsageCase{{"-p", "COM1", "extra"}, 2, "", "unexpected argument"},
+                    UsageCase{{"--help", "-q"}, 2, "", "take no other options"},
+                    UsageCase{{"-C", "/nonexistent/zendrak"}, 2, "", "cannot change into"},
+                    // No firmware file: nothing sent, nothing written, said on stderr.
+                    UsageCase{{"-p", "COM1"}, 2, "", "no firmware file"}));
+
+// A one-file run against the simulator; the port comes as the arguments and Zendrak.dat say.
+struct PortCase {
+    const char* Name;
+    int Com;                   // the COM number the port map gives the simulator
+    const char* Settings;      // Zendrak.dat's bytes; nullptr: no file
+    std::vector<std::string> Args;  // "@" stands for the simulator's device path
+    bool SettingsMessage;      // "Error open Zendrak.dat !!!" expected on stderr
+};
+
+void PrintTo(const PortCase& c, std::ostream* os)
+{
+    *os << c.Name;
+}
+
+class CliPort : public testing::TestWithParam<PortCase> {};
+
+TEST_P(CliPort, OpensThePortItIsGiven)
+{
+    const PortCase& c = GetParam();
+    Scenario s;
+    s.AddFile("decoder.app", SampleFirmware(2500, 40));
+    ASSERT_TRUE(s.StartSimulator({"--expect", "2500"}, c.Com));
+    std::string settings;
+    if (c.Settings) {
+        settings = c.Settings;
+        WriteWholeFile(s.Path(Texts::SettingsFileName), settings);
+    }
+    std::vector<std::string> args = c.Args;
+    for (auto& a : args) {
+        if (a == "@")
+            a = s.SlavePath;
+    }
+    EXPECT_EQ(s.RunCli(args), 0) << s.Cli.Err;
+    EXPECT_EQ(Contains(s.Cli.Err, Texts::ErrorOpenSettings), c.SettingsMessage) << s.Cli.Err;
+    const std::vector<std::string> out = Lines(s.Cli.Out);
+    ASSERT_FALSE(out.empty());
+    EXPECT_EQ(out.back(), Texts::UpdateOk);
+    EXPECT_EQ(out.front(), "Sending " + s.Path("decoder.app"));
+    EXPECT_TRUE(Contains(s.Cli.Out, "100%\n"));
+    // Zendrak.dat is only read.
+    EXPECT_EQ(std::filesystem::exists(s.Path(Texts::SettingsFileName)), c.Settings != nullptr);
+    if (c.Settings) {
+        EXPECT_EQ(ReadWholeFile(s.Path(Texts::SettingsFileName)), settings);
+    }
+    EXPECT_EQ(s.WaitSimulator(), 0);
+    EXPECT_TRUE(SameBytes(s.Saved(1), SampleFirmware(2500, 40)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ports, CliPort,
+    testing::Values(PortCase{"FromSettingsFile", 12, "\x0C", {}, false},
+                    PortCase{"NoSettingsFileMeansCom1", 1, nullptr, {}, true},
+                    PortCase{"EmptySettingsFileMeansCom1", 1, "", {}, false},
+                    PortCase{"OptionOverridesSettingsFile", 3, "\x09", {"-p", "COM3"}, false},
+                    PortCase{"DevicePath", 7, "\x07", {"-p", "@"}, false}),
+    [](const testing::TestParamInfo<PortCase>& info) { return info.param.Name; });
+
+TEST(Cli, QuietShowsOnlyTheOutcome)
+{
+    Scenario s;
+    s.AddFile("out.app", SampleFirmware(300, 41));
+    ASSERT_TRUE(s.StartSimulator({"--expect", "300", "--verdict", "wrong"}));
+    EXPECT_EQ(s.RunCli({"-p", "COM1", "-q"}), 1);
+    EXPECT_EQ(s.Cli.Out, std::string(Texts::UpdateError) + "\n");
+}
+
+TEST(Cli, PortHeldByAnotherProgramIsNotUsed)
+{
+    Scenario s;
+    s.AddFile("font.app", SampleFirmware(300, 42));
+    ASSERT_TRUE(s.StartSimulator({}));
+    // Another program holds the line, as a terminal program would.
+    const int held = open(s.SlavePath.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(ioctl(held, TIOCEXCL), 0);
+    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(s.RunCli(), 2);
+    close(held);
+    const std::vector<std::string> err = Lines(s.Cli.Err);
+    ASSERT_GE(err.size(), 3u) << s.Cli.Err;
+    EXPECT_EQ(err[0], Texts::ComErrorBoxText);
+    EXPECT_EQ(err[1], std::string(Texts::ErrorOpenCom) + "COM1");
+    EXPECT_TRUE(Contains(err[2], "Another program")) << err[2];
+    EXPECT_EQ(s.Cli.Out, "");
+    EXPECT_FALSE(s.LogExists());
+    s.StopSimulator();
+    EXPECT_EQ(s.Transcript(), "");
+}
+
+TEST(Cli, UnmappedPortFailsToOpen)
+{
+    Scenario s;
+    s.AddFile("font.app", SampleFirmware(300, 43));
+    ASSERT_TRUE(s.StartSimulator({}));
+    EXPECT_EQ(s.RunCli({"-p", "COM42"}), 2);
+    const std::vector<std::string> err = Lines(s.Cli.Err);
+    ASSERT_GE(err.size(), 3u) << s.Cli.Err;
+    EXPECT_EQ(err[0], Texts::ComErrorBoxText);
+    EXPECT_EQ(err[1], std::string(Texts::ErrorOpenCom) + "COM42");
+    EXPECT_TRUE(Contains(err[2], "port map")) << err[2];
+    EXPECT_FALSE(s.LogExists());
+}
+
+struct ListCase {
+    const char* Name;
+    std::string Map;
+    int Exit;
+    std::string Out;
+    std::string Err;
+};
+
+void PrintTo(const ListCase& c, std::ostream* os)
+{
+    *os << c.Name;
+}
+
+class CliListPorts : public testing::TestWithParam<ListCase> {};
+
+TEST_P(CliListPorts, ListsThePortMap)
+{
+    const ListCase& c = GetParam();
+    const std::string dir = MakeTempDir();
+    std::filesystem::create_directories(dir + "/zendrak");
+    WriteWholeFile(dir + "/zendrak/ports", c.Map);
+    ChildProcess cli;
+    ASSERT_TRUE(cli.Start(CliPath(), {"--list-ports"},
+                          {{"XDG_CONFIG_HOME", dir}, {"ZENDRAK_NO_PORT_DETECTION", "1"}}));
+    EXPECT_EQ(cli.Wait(Long), c.Exit);
+    EXPECT_EQ(cli.Out, c.Out);
+    EXPECT_TRUE(Contains(cli.Err, c.Err)) << cli.Err;
+    RemoveTree(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Maps, CliListPorts,
+    testing::Values(
+        ListCase{"AscendingByNumber",
+                 "# the bench\nCOM12=/dev/ttyUSB1\n\n COM3 = /dev/serial/by-id/usb-x \n",
+                 0, "COM3  /dev/serial/by-id/usb-x\nCOM12  /dev/ttyUSB1\n", ""},
+        ListCase{"MalformedLineEndsTheList", "COM2=/dev/ttyS1\nbogus\nCOM4=/dev/ttyS3\n", 1,
+                 "COM2  /dev/ttyS1\n", ":2:"},
+        ListCase{"NoPort", "# nothing here\n", 1, "", Texts::NoComPort}),
+    [](const testing::TestParamInfo<ListCase>& info) { return info.param.Name; });
+
+}  // namespace
