@@ -8,6 +8,7 @@
 #include "TThread.h"
 #include "Win1252.h"
 #include "help/HelpManager.h"
+#include "QelHtmlHelp.h"
 
 #include <QFont>
 
@@ -26,6 +27,7 @@ int main(int argc, char** argv)
         // ---- Help viewer start-up --------------------------------------------------------
         // The help viewer registers itself with the help manager here, before the main window
         // is created.
+        InitializeQelHtmlHelp();
         // ---- end of help viewer start-up --------------------------------------------------
 
         TForm1 form;
@@ -42,6 +44,7 @@ int main(int argc, char** argv)
 
         // ---- Help viewer shut-down -------------------------------------------------------
         // The help viewer's InternalShutdown runs here, at the end of the program.
+        FinalizeQelHtmlHelp();
         // ---- end of help viewer shut-down -------------------------------------------------
     } catch (...) {
         Form1 = nullptr;
