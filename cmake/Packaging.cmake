@@ -34,25 +34,31 @@ if(TARGET zendrak)
   endif()
 endif()
 
-# Man pages from the programs' own --help.
+# Man pages from the programs' own --help, compressed as Debian keeps them.
 find_program(HELP2MAN help2man)
-if(HELP2MAN)
+find_program(GZIP gzip)
+set(ZENDRAK_MAN_NAME_zendrak-cli "load firmware into a satellite receiver from the command line")
+set(ZENDRAK_MAN_NAME_zendrak-receiver-sim "play a satellite receiver's console on a pseudo-terminal")
+if(HELP2MAN AND GZIP)
   foreach(program zendrak-cli zendrak-receiver-sim)
     if(TARGET ${program})
       set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
-      add_custom_command(OUTPUT ${page}
+      add_custom_command(OUTPUT ${page}.gz
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
         COMMAND ${CMAKE_COMMAND} -E env ZENDRAK_NO_PORT_DETECTION=1
                 ${HELP2MAN} --no-info --no-discard-stderr --section=1
-                --name=${program} --output=${page} $<TARGET_FILE:${program}>
+                "--name=${ZENDRAK_MAN_NAME_${program}}" --output=${page}
+                $<TARGET_FILE:${program}>
+        COMMAND ${GZIP} -9nf ${page}
         DEPENDS ${program}
-        COMMENT "Man page for ${program}")
-      add_custom_target(${program}-man ALL DEPENDS ${page})
-      install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+        COMMENT "Man page for ${program}"
+        VERBATIM)
+      add_custom_target(${program}-man ALL DEPENDS ${page}.gz)
+      install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     endif()
   endforeach()
 else()
-  message(STATUS "help2man not found: no man pages")
+  message(STATUS "help2man or gzip not found: no man pages")
 endif()
 
 set(CPACK_GENERATOR DEB)
@@ -66,5 +72,6 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
 include(CPack)
