@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QScreen>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QListWidget>
@@ -15,6 +16,8 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -226,8 +229,37 @@ void HelpWindow::ShowContext(uint32_t contextId)
         ShowTopic(topic);
 }
 
+void HelpWindow::Place()
+{
+    // Beside the owner window where the screen has room, else over it, so that the help
+    // does not hide the window it explains.
+    QWidget* owner = parentWidget();
+    if (!owner || !owner->isVisible())
+        return;
+    const QRect ownerFrame = owner->frameGeometry();
+    const QScreen* screen = owner->screen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    QPoint origin = ownerFrame.topRight() + QPoint(8, 0);
+    if (available.isValid() && origin.x() + width() > available.right()) {
+        const int left = ownerFrame.left() - 8 - width();
+        origin = left >= available.left() ? QPoint(left, ownerFrame.top())
+                                          : ownerFrame.topLeft() + QPoint(40, 40);
+    }
+    if (available.isValid()) {
+        origin.setX(std::clamp(origin.x(), available.left(),
+                               std::max(available.left(), available.right() - width())));
+        origin.setY(std::clamp(origin.y(), available.top(),
+                               std::max(available.top(), available.bottom() - height())));
+    }
+    move(origin);
+}
+
 void HelpWindow::Present()
 {
+    if (!Placed) {
+        Placed = true;
+        Place();
+    }
     if (isMinimized())
         setWindowState(windowState() & ~Qt::WindowMinimized);
     show();

@@ -46,6 +46,7 @@ private:
     void TopicChanged(const QUrl& url);
     void IndexTyped(const QString& text);
     void IndexChosen();
+    void Place();
 
     std::shared_ptr<ChmFile> File;
     QString Path;
@@ -54,4 +55,5 @@ private:
     QLineEdit* IndexEdit = nullptr;
     QListWidget* IndexList = nullptr;
     ChmBrowser* Browser = nullptr;
+    bool Placed = false;
 };
