@@ -104,9 +104,10 @@ extern "C" __attribute__((visibility("default"))) int HtmlHelpA(void* ownerWindo
         break;
     case HH_DISPLAY_TOC:
         window->ShowContents();
+        // The contents always start at the file's first page, also in a reused window.
         if (!topic.isEmpty() && topic != "/")
             window->ShowTopic(topic);
-        else if (window->CurrentTopic().isEmpty())
+        else
             window->ShowDefaultTopic();
         break;
     case HH_DISPLAY_INDEX:

@@ -119,7 +119,8 @@ TEST_F(EngineTest, OneWindowPerFileIsReused)
     const QString other = QFileInfo(HelpFile).absolutePath() + "/./" + QFileInfo(HelpFile).fileName();
     Call(other.toStdString(), HH_DISPLAY_TOC);
     ASSERT_EQ(HelpWindows().size(), 1u);
-    EXPECT_EQ(Topic(HelpWindows()[0]), "/port.htm");  // the contents request keeps the page
+    EXPECT_EQ(Topic(HelpWindows()[0]), "/index.htm");  // the contents start at the first page
+    EXPECT_TRUE(Browser(HelpWindows()[0])->isBackwardAvailable());  // the way back is kept
 
     // A copy of the file is another help file with its own window.
     QTemporaryDir dir;
