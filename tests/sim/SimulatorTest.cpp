@@ -357,6 +357,10 @@ TEST(Simulator, HelpDocumentsEveryOptionAndBadOptionsFail)
           "--startup-delay", "--silent", "--garbage", "--flash-loop", "--channel-list",
           "--exit-menu", "--vanish-after", "--stall-after", "--rate"})
         EXPECT_TRUE(Contains(help.Out, option)) << option;
+    ChildProcess version;
+    ASSERT_TRUE(version.Start(SimulatorPath(), {"--version"}));
+    EXPECT_EQ(version.Wait(Long), 0);
+    EXPECT_EQ(version.Out, "zendrak-receiver-sim 1.1.0\n");
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{"--bogus"}, {"--runs", "0"}, {"--verdict", "maybe"},
           {"--expect", "1,x"}, {"--gap"}}) {

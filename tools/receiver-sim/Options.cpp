@@ -28,6 +28,7 @@ std::string HelpText()
         "  --save DIR           write each received file as DIR/file-1.bin, file-2.bin, ...\n"
         "                       and every command line received to DIR/transcript.txt\n"
         "  --verbose            report events on stderr\n"
+        "  --help, --version    show this text or the version\n"
         "\n"
         "Console:\n"
         "  --menu               answer \"r\" with the start menu (\"LOAD  APP\") instead of the\n"
@@ -66,7 +67,8 @@ std::string HelpText()
         "While the receiver restarts (after \"r\", until its start-up output) it ignores what it\n"
         "receives. Commands are recognised only at the console, never inside a file.\n"
         "Exit status: 0 after the last run's \"s\" (or after --vanish-after closed the line),\n"
-        "1 when the pseudo-terminal or a saved file fails, 2 for a usage error.\n";
+        "1 when the pseudo-terminal or a saved file fails, 2 for a usage error, 3 when stopped\n"
+        "by a signal (SIGTERM, SIGINT, SIGHUP) before the end.\n";
 }
 
 ParseResult ParseOptions(const std::vector<std::string>& args)
@@ -117,6 +119,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args)
         bool ok = true;
         if (arg == "--help" || arg == "-h") {
             result.ShowHelp = true;
+        } else if (arg == "--version") {
+            result.ShowVersion = true;
         } else if (arg == "--link") {
             ok = value(o.LinkPath);
         } else if (arg == "--runs") {

@@ -41,6 +41,7 @@ struct SimOptions {
 struct ParseResult {
     SimOptions Options;
     bool ShowHelp = false;
+    bool ShowVersion = false;
     std::string Error;  // not empty: a usage error
 };
 

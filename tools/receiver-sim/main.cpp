@@ -16,6 +16,10 @@ int main(int argc, char** argv)
                      parsed.Error.c_str());
         return 2;
     }
+    if (parsed.ShowVersion) {
+        std::printf("zendrak-receiver-sim %s\n", ZENDRAK_VERSION);
+        return 0;
+    }
     if (parsed.ShowHelp) {
         std::fputs(HelpText().c_str(), stdout);
         return 0;
