@@ -243,6 +243,32 @@ TEST_F(EngineTest, MissingOrForeignFilesOpenNothing)
     EXPECT_TRUE(HelpWindows().empty());
 }
 
+TEST_F(EngineTest, DamagedFilesNeverBreakTheEngine)
+{
+    // Cut-off copies of the help file: whatever part of them is readable is shown, the rest
+    // stays missing; nothing crashes and nothing is reported.
+    QFile original(HelpFile);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    QTemporaryDir dir;
+    for (qsizetype length : {qsizetype(0), qsizetype(90), qsizetype(3000), qsizetype(9000),
+                             bytes.size() / 2, bytes.size() * 2 / 3, bytes.size() - 1}) {
+        const QString name = dir.filePath(QStringLiteral("cut-%1.chm").arg(length));
+        QFile cut(name);
+        ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+        cut.write(bytes.left(length));
+        cut.close();
+        const std::string file = name.toStdString();
+        Call(file, HH_DISPLAY_TOC);
+        Call(file + "::/messages.htm", HH_DISPLAY_TOPIC);
+        Call(file, HH_HELP_CONTEXT, 1050);
+        Call(file, HH_DISPLAY_INDEX, reinterpret_cast<uintptr_t>("NO COM PORT"));
+    }
+    EXPECT_EQ(Call(dir.filePath("cut-0.chm").toStdString(), HH_DISPLAY_TOC), 0);
+    Engine()(nullptr, nullptr, HH_CLOSE_ALL, 0);
+    EXPECT_TRUE(HelpWindows().empty());
+}
+
 TEST_F(EngineTest, HelpWindowsBelongToTheOwnerWindow)
 {
     auto* owner = new QWidget();
