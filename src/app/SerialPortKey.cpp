@@ -10,8 +10,8 @@ namespace {
 
 class RegistrySerialPortKey : public SerialPortKey {
 public:
-    RegistrySerialPortKey()
-        : Detected(DetectSerialPorts()), Registry([this] { return Detected; })
+    explicit RegistrySerialPortKey(const SerialPortDetector& detect)
+        : Detected(detect()), Registry([this] { return Detected; })
     {
         Registry.RootKey = HKEY_LOCAL_MACHINE;
         Registry.OpenKeyReadOnly(SerialCommKey);  // whether it opened is not examined
@@ -51,7 +51,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SerialPortKey> OpenSerialCommKey()
+std::unique_ptr<SerialPortKey> OpenSerialCommKey(const SerialPortDetector& detect)
 {
-    return std::make_unique<RegistrySerialPortKey>();
+    return std::make_unique<RegistrySerialPortKey>(detect);
 }

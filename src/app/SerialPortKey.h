@@ -3,6 +3,8 @@
 // keys of their own.
 #pragma once
 
+#include "PortMap.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,5 +21,5 @@ public:
 };
 
 // Opens "hardware\devicemap\serialcomm" under HKEY_LOCAL_MACHINE read-only; the key is closed
-// when the object goes.
-std::unique_ptr<SerialPortKey> OpenSerialCommKey();
+// when the object goes. `detect` finds the system's serial devices (once per opening).
+std::unique_ptr<SerialPortKey> OpenSerialCommKey(const SerialPortDetector& detect = DetectSerialPorts);

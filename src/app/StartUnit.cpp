@@ -27,6 +27,12 @@
 
 TForm1* Form1 = nullptr;
 
+// The window's resources live in a static library: they must be registered by name.
+static void InitWindowResources()
+{
+    Q_INIT_RESOURCE(icons);
+}
+
 namespace {
 
 // The design font and the fonts that stand in for it where it is missing.
@@ -48,6 +54,7 @@ QFont DesignFont(int pixelSize, bool bold)
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Ui(std::make_unique<Ui::TForm1>())
 {
+    InitWindowResources();
     Ui->setupUi(this);
     StatusBar1 = Ui->StatusBar1;
     CBoxPortName = Ui->CBoxPortName;
@@ -67,6 +74,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Ui(std::make_unique<Ui::T
     // The box shows what the user typed or chose, nothing completed for them.
     CBoxPortName->setCompleter(nullptr);
     CBoxPortName->setEditText(FromSystemText(Texts::PortBoxInitialText));
+    // Tab order: of Start, the port box and the progress bar only the first two take focus
+    // (as on the original form), so Tab moves between Start and the port box.
     adjustSize();  // the window fits its controls
     move(453, 219);
 
@@ -158,6 +167,8 @@ QString TForm1::StatusText() const
 void TForm1::SetStatusText(const QString& text)
 {
     StatusLabel->setText(text);
+    if (OnStatusText)
+        OnStatusText(text);
     if (TraceStatus) {
         // Lets a test outside the process follow the window (ZENDRAK_STATUS_TRACE=1).
         std::fprintf(stderr, "zendrak-status: %s\n", text.toLocal8Bit().constData());

@@ -80,6 +80,8 @@ public:
     bool UpdateRunning = false;
     // Where ListComPorts reads the serial ports; empty: the registry (tests put in their own).
     std::function<std::unique_ptr<SerialPortKey>()> OpenSerialPortKey;
+    // Told every status text as it is set, on the user-interface thread (tests follow the run).
+    std::function<void(const QString&)> OnStatusText;
 
 protected:
     void showEvent(QShowEvent* event) override;

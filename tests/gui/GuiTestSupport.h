@@ -1,0 +1,71 @@
+// What the window tests share: a temporary working folder with a ports file, a message service
+// that records every box together with the window's state at that moment, and the receiver
+// simulator as a child process.
+#pragma once
+
+#include "Messages.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+#include <string>
+#include <vector>
+
+// A fresh folder made the current directory, with $XDG_CONFIG_HOME inside it (so the ports file
+// is the test's own) and port detection off.
+class TestWorkspace {
+public:
+    TestWorkspace();
+    ~TestWorkspace();
+    TestWorkspace(const TestWorkspace&) = delete;
+    TestWorkspace& operator=(const TestWorkspace&) = delete;
+
+    QString Path(const QString& name) const { return Dir.filePath(name); }
+    void Write(const QString& name, const std::string& bytes) const;
+    std::string Read(const QString& name) const;
+    bool Exists(const QString& name) const;
+    void WritePortsFile(const std::string& lines) const;
+    void WriteFirmwareFiles() const;  // font.app, decoder.app, out.app with distinct bytes
+
+private:
+    QTemporaryDir Dir;
+    QString Previous;
+};
+
+// One box as it was shown, with what the window looked like then.
+struct ShownBox {
+    MessageBoxRequest Request;
+    bool OnMainThread = false;
+    bool WindowVisible = false;
+    bool StartEnabled = false;
+    bool PortBoxEnabled = false;
+};
+
+// Records boxes on the user-interface thread (as real boxes are shown) without blocking.
+class SnapshotMessageService : public MessageService {
+public:
+    void Show(const MessageBoxRequest& request) override;
+    bool NeedsMainThread() const override { return true; }
+    std::vector<ShownBox> Boxes;
+    std::vector<std::string> Texts() const;
+};
+
+// zendrak-receiver-sim on a pseudo-terminal, reachable as `link`.
+class ReceiverSimulator {
+public:
+    ReceiverSimulator(const QString& link, const QStringList& options);
+    ~ReceiverSimulator();
+    bool Started() const { return Ready; }
+    // Waits for the simulator to end; its exit code, or -1 when it had to be stopped.
+    int WaitForExit(int timeoutMs);
+    QString ErrorOutput();
+
+private:
+    QProcess Process;
+    bool Ready = false;
+};
+
+// Runs the event loop until `done` holds or the time runs out (a functional time-out).
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs);

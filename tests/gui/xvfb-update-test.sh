@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# The real program under a real X server: a folder with firmware files and a ports file that
+# maps the receiver simulator, a real mouse click on "Start Update", then "Update OK" in the
+# status bar and "logUpdate.txt" in the folder. A screenshot is kept as a test artifact.
+#
+# Usage: xvfb-update-test.sh ZENDRAK SIMULATOR ARTIFACT_DIR
+set -euo pipefail
+
+zendrak=$1
+simulator=$2
+artifacts=$3
+mkdir -p "$artifacts"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/zendrak-xvfb-XXXXXX")
+sim_pid=""
+app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  echo "--- window trace" >&2; cat "$work/zendrak.err" >&2 || true
+  echo "--- simulator" >&2; cat "$work/sim.err" >&2 || true
+  echo "--- update log" >&2; cat "$work/logUpdate.txt" >&2 || true
+  exit 1
+}
+
+# The simulator, reached through a link that the ports file names; it keeps what it receives.
+mkdir -p "$work/received"
+"$simulator" --link "$work/receiver" --save "$work/received" >"$work/sim.out" 2>"$work/sim.err" &
+sim_pid=$!
+for _ in $(seq 100); do [ -s "$work/sim.out" ] && [ -e "$work/receiver" ] && break; sleep 0.1; done
+[ -e "$work/receiver" ] || fail "the simulator did not start"
+
+mkdir -p "$work/config/zendrak"
+echo "COM7=$work/receiver" >"$work/config/zendrak/ports"
+printf '\x07' >"$work/Zendrak.dat"
+head -c 700 /dev/urandom >"$work/font.app"
+head -c 300 /dev/urandom >"$work/decoder.app"
+head -c 2000 /dev/urandom >"$work/out.app"
+
+# Inside the X server: start the window, click, wait, take the screenshot.
+cat >"$work/inside-x.sh" <<'INSIDE'
+#!/usr/bin/env bash
+set -euo pipefail
+cd "$WORK"
+ZENDRAK_STATUS_TRACE=1 "$ZENDRAK" 2>"$WORK/zendrak.err" &
+app=$!
+echo "$app" >"$WORK/app.pid"
+window=""
+for _ in $(seq 100); do
+  window=$(xdotool search --name '^Zendrak v1\.1$' 2>/dev/null | head -n1 || true)
+  [ -n "$window" ] && grep -q '^zendrak-start-button:' "$WORK/zendrak.err" && break
+  sleep 0.1
+done
+[ -n "$window" ] || { echo "no window" >&2; exit 1; }
+read -r _ x y < <(grep '^zendrak-start-button:' "$WORK/zendrak.err" | head -n1)
+sleep 0.5  # the window is mapped and painted
+xdotool mousemove --window "$window" "$x" "$y" click 1
+for _ in $(seq 900); do
+  grep -q '^zendrak-status: Update \(OK\|Error\)$' "$WORK/zendrak.err" && [ -e "$WORK/logUpdate.txt" ] && break
+  sleep 0.1
+done
+sleep 0.5  # the outcome is painted
+import -window root "$ARTIFACTS/zendrak-window-screen.png" || true
+import -window "$window" "$ARTIFACTS/zendrak-window.png" || true
+xdotool windowclose "$window" 2>/dev/null || kill "$app"
+for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+kill "$app" 2>/dev/null || true
+wait "$app" || true
+INSIDE
+chmod +x "$work/inside-x.sh"
+
+WORK=$work ZENDRAK=$zendrak ARTIFACTS=$artifacts \
+  XDG_CONFIG_HOME="$work/config" ZENDRAK_NO_PORT_DETECTION=1 QT_QPA_PLATFORM=xcb \
+  xvfb-run -a -s "-screen 0 1024x640x24" "$work/inside-x.sh" || fail "the run under Xvfb failed"
+
+grep -q '^zendrak-status: Update OK$' "$work/zendrak.err" || fail "no \"Update OK\" in the status bar"
+[ -s "$work/logUpdate.txt" ] || fail "no logUpdate.txt"
+for pair in 1:font.app 2:decoder.app 3:out.app; do
+  cmp -s "$work/received/file-${pair%%:*}.bin" "$work/${pair#*:}" || fail "${pair#*:} did not arrive unchanged"
+done
+[ -s "$artifacts/zendrak-window.png" ] || fail "no screenshot"
+echo "screenshot: $artifacts/zendrak-window.png"
+echo "1 passed, 0 failed"
