@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 
 int main(int argc, char** argv)
@@ -28,6 +29,8 @@ int main(int argc, char** argv)
     case CliOptions::Action::Update:
         break;
     }
+    // A closed stdout (zendrak-cli | head -1) must not kill a run halfway through a file.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     Application().Title = Texts::ApplicationTitle;
     StderrMessageService messages;  // every message box becomes a line on stderr

@@ -131,12 +131,28 @@ TEST(RunOutcome, DeviceGoneMidFileLeavesTheEarlierLog)
     EXPECT_EQ(s.Transcript(), "r\nl\n");
 }
 
+TEST(RunOutcome, StalledReceiverFailsTheSendAndTheStart)
+{
+    Scenario s;
+    // Larger than what the line buffers, so the writes stop getting through.
+    const std::string font = SampleFirmware(400000, 13);
+    s.AddFile("font.app", font);
+    ASSERT_TRUE(s.StartSimulator({"--stall-after", "2000"}));
+    EXPECT_EQ(s.RunCli(), 1);
+    EXPECT_EQ(s.LastStdoutLine(), Texts::UpdateError);
+    EXPECT_FALSE(s.LogExists());
+    EXPECT_NE(s.Cli.Err.find(Texts::ComErrorBoxText), std::string::npos) << s.Cli.Err;
+    s.StopSimulator();
+    EXPECT_TRUE(SameBytes(s.Saved(1), font.substr(0, 2000)));
+    EXPECT_EQ(s.Transcript(), "r\nl\n");
+}
+
 TEST(RunOutcome, TooMuchOutputWhileConnectingEndsWithoutStart)
 {
     Scenario s;
     s.AddFile("font.app", SampleFirmware(100, 7));
     // More bursts than the limit needs, so bursts that arrive in one read do not matter.
-    ASSERT_TRUE(s.StartSimulator({"--garbage", "75"}));
+    ASSERT_TRUE(s.StartSimulator({"--garbage", "75", "--burst-gap", "100"}));
     EXPECT_EQ(s.RunCli(), 1);
     EXPECT_EQ(s.LastStdoutLine(), Texts::UpdateError);
     const std::string expected = ExpectedLog()
@@ -160,7 +176,8 @@ TEST(RunOutcome, OutputDuringTheFirstFileCountsForTheSecond)
     s.AddFile("decoder.app", SampleFirmware(100, 9));
     // 31 unmarked bursts while the first file is verified, 40 for the second: neither alone
     // reaches the limit of 60, together they do.
-    ASSERT_TRUE(s.StartSimulator({"--expect", "100,100", "--result-chatter", "31,40"}));
+    ASSERT_TRUE(s.StartSimulator(
+        {"--expect", "100,100", "--result-chatter", "31,40", "--burst-gap", "100"}));
     EXPECT_EQ(s.RunCli(), 1);
     EXPECT_EQ(s.LastStdoutLine(), Texts::UpdateError);
     const std::string expected = ExpectedLog()
