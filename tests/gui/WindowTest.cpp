@@ -311,6 +311,28 @@ private slots:
         }
     }
 
+    void itemWithoutPortNumberEndsTheListingWithTheErrorReport()
+    {
+        // The error leaves the handler (the application object reports it); the item stays,
+        // later ones are not listed.
+        Workspace->Write("Zendrak.dat", "\x03");
+        Form = std::make_unique<TForm1>();
+        Form1 = Form.get();
+        Form->OpenSerialPortKey = [] {
+            return std::make_unique<FakeSerialPortKey>(
+                std::vector<std::string>{"COM1", "XY", "COM3"});
+        };
+        try {
+            Form->ListComPorts();
+            QFAIL("no range error");
+        } catch (const ERangeError& error) {
+            QCOMPARE(error.Message, std::string("Fehler bei Bereichspr\xFC" "fung"));
+        }
+        QCOMPARE(ItemTexts(Form->CBoxPortName), (QStringList{"COM1", "XY"}));
+        QCOMPARE(Form->CBoxPortName->currentIndex(), -1);
+        QVERIFY(Boxes->Boxes.empty());
+    }
+
     void malformedPortsFileLine()
     {
         Workspace->Write("Zendrak.dat", "\x02");
