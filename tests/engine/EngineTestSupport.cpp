@@ -25,6 +25,8 @@ Pty::Pty()
     if (name == nullptr)
         throw std::runtime_error("no pseudo-terminal name");
     Slave = name;
+    // Never block in a read or write: a test that goes wrong must fail, not hang.
+    fcntl(MasterFd, F_SETFL, fcntl(MasterFd, F_GETFL) | O_NONBLOCK);
 }
 
 Pty::~Pty()
@@ -38,8 +40,13 @@ void Pty::Write(const std::string& bytes)
     while (done < bytes.size()) {
         const ssize_t n = ::write(MasterFd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN)
+            if (errno == EINTR)
                 continue;
+            if (errno == EAGAIN) {
+                pollfd p{MasterFd, POLLOUT, 0};
+                poll(&p, 1, 20);
+                continue;
+            }
             throw std::runtime_error("write to the pty master failed");
         }
         done += static_cast<size_t>(n);

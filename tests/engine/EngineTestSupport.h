@@ -30,7 +30,7 @@ public:
     int Master() const { return MasterFd; }
     void Write(const std::string& bytes);
     // Everything that arrives within `quiet` of silence (bounded by `limit`).
-    std::string ReadAvailable(std::chrono::milliseconds quiet = std::chrono::milliseconds(100),
+    std::string ReadAvailable(std::chrono::milliseconds quiet = std::chrono::milliseconds(300),
                               std::chrono::milliseconds limit = std::chrono::seconds(10));
     // Closes the receiver's side: the line is gone.
     void CloseMaster();
