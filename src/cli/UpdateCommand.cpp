@@ -137,7 +137,14 @@ int RunUpdateCommand(const CliOptions& options)
         }
         QCoreApplication::quit();
     };
-    worker->Start();
+    try {
+        worker->Start();
+    } catch (const std::exception& error) {
+        delete worker;  // never started, so it cannot free itself
+        Complain(std::string("cannot start the update: ") + error.what());
+        FirmClosePort(&port, files, {});
+        return 2;
+    }
     QCoreApplication::exec();
     // The worker frees itself after its done handler; nothing it uses may go before that.
     TThread::WaitForAll();
