@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program under a real X server: a folder with firmware files and a ports file that
 # maps the receiver simulator, a real mouse click on "Start Update", then "Update OK" in the
-# status bar and "logUpdate.txt" in the folder. A screenshot is kept as a test artifact.
+# status bar and "logUpdate.txt" in the folder, every byte at the receiver, and exit code 0 once
+# the window is closed. A screenshot is kept as a test artifact.
 #
 # Usage: xvfb-update-test.sh ZENDRAK SIMULATOR ARTIFACT_DIR
 set -euo pipefail
@@ -40,9 +41,11 @@ for _ in $(seq 100); do [ -s "$work/sim.out" ] && [ -e "$work/receiver" ] && bre
 mkdir -p "$work/config/zendrak"
 echo "COM7=$work/receiver" >"$work/config/zendrak/ports"
 printf '\x07' >"$work/Zendrak.dat"
-head -c 700 /dev/urandom >"$work/font.app"
-head -c 300 /dev/urandom >"$work/decoder.app"
-head -c 2000 /dev/urandom >"$work/out.app"
+# Random bytes without 0x02, which the receiver takes as the end of an image (the bytes after
+# it are rightly not sent).
+for spec in font.app:700 decoder.app:300 out.app:2000; do
+  head -c "${spec#*:}" /dev/urandom | tr '\002' '\003' >"$work/${spec%%:*}"
+done
 
 # Inside the X server: start the window, click, wait, take the screenshot.
 cat >"$work/inside-x.sh" <<'INSIDE'
@@ -69,14 +72,17 @@ done
 sleep 0.5  # the outcome is painted
 import -window root "$ARTIFACTS/zendrak-window-screen.png" || true
 import -window "$window" "$ARTIFACTS/zendrak-window.png" || true
-xdotool windowclose "$window" 2>/dev/null || kill "$app"
-for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+# Closed as a window manager closes it: the program ends by itself with exit code 0.
+"$CLOSE_WINDOW" "$window"
+for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 kill "$app" 2>/dev/null || true
-wait "$app" || true
+code=0
+wait "$app" || code=$?
+echo "$code" >"$WORK/exit-code"
 INSIDE
 chmod +x "$work/inside-x.sh"
 
-WORK=$work ZENDRAK=$zendrak ARTIFACTS=$artifacts \
+WORK=$work ZENDRAK=$zendrak ARTIFACTS=$artifacts CLOSE_WINDOW="$(cd "$(dirname "$0")" && pwd)/close-window.py" \
   XDG_CONFIG_HOME="$work/config" ZENDRAK_NO_PORT_DETECTION=1 QT_QPA_PLATFORM=xcb \
   xvfb-run -a -s "-screen 0 1024x640x24" "$work/inside-x.sh" || fail "the run under Xvfb failed"
 
@@ -86,5 +92,6 @@ for pair in 1:font.app 2:decoder.app 3:out.app; do
   cmp -s "$work/received/file-${pair%%:*}.bin" "$work/${pair#*:}" || fail "${pair#*:} did not arrive unchanged"
 done
 [ -s "$artifacts/zendrak-window.png" ] || fail "no screenshot"
+[ "$(cat "$work/exit-code")" = 0 ] || fail "closing the window ended the program with $(cat "$work/exit-code")"
 echo "screenshot: $artifacts/zendrak-window.png"
 echo "1 passed, 0 failed"
