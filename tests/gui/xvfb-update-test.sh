@@ -43,8 +43,8 @@ echo "COM7=$work/receiver" >"$work/config/zendrak/ports"
 printf '\x07' >"$work/Zendrak.dat"
 # Random bytes without 0x02, which the receiver takes as the end of an image (the bytes after
 # it are rightly not sent).
-for spec in font.app:700 decoder.app:300 out.app:2000; do
-  head -c "${spec#*:}" /dev/urandom | tr '\002' '\003' >"$work/${spec%%:*}"
+for entry in font.app:700 decoder.app:300 out.app:2000; do
+  head -c "${entry#*:}" /dev/urandom | tr '\002' '\003' >"$work/${entry%%:*}"
 done
 
 # Inside the X server: start the window, click, wait, take the screenshot.
