@@ -55,6 +55,16 @@ bool TFirmThread::SendDataToPort()
         return false;
     TCommPort& port = Host.CommPort();
     const int64_t len = FileLen;
+    // The bar is handed a value only when it differs from the one it shows: the hand-over
+    // waits for the user-interface thread, and one per 10-byte block would cost more than the
+    // writes (a 1 MiB file has about 105,000 blocks but fewer than 100 distinct values).
+    int32_t shown = -1;
+    auto showProgress = [this, &shown] {
+        if (Progress == shown)
+            return;
+        shown = Progress;
+        Synchronize([this] { UpdateProgress(); });
+    };
     try {
         // Blocks of 10 while more than 10 bytes are left; they take the bar to at most 89.
         int32_t pos = 0;
@@ -62,7 +72,7 @@ bool TFirmThread::SendDataToPort()
             port.WriteBuffer(FileData.get() + pos, 10);
             pos += 10;
             Progress = static_cast<int32_t>(pos * int64_t{90} / len);
-            Synchronize([this] { UpdateProgress(); });
+            showProgress();
         }
         // The tail goes out byte by byte. The receiver takes a 0x02 as the end of the image:
         // after the byte that follows one, the send is complete. The very first byte of a
@@ -73,7 +83,7 @@ bool TFirmThread::SendDataToPort()
                 break;
             ++pos;
             Progress = static_cast<int32_t>(pos * int64_t{100} / len);
-            Synchronize([this] { UpdateProgress(); });
+            showProgress();
         }
     } catch (const ECommError& error) {
         if (error.Code == 9)
