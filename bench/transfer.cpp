@@ -2,7 +2,8 @@
 // PTY` and once sent by the update engine's file send (10-byte writes, one synchronised
 // progress update each, the user-interface thread serving them). The same reader takes both on
 // the other end. Prints one line per way: bytes, seconds from the reader's first to its last
-// byte, the rate, and for the engine the progress updates it made.
+// byte, the rate, and for the engine the progress updates it made and the CPU time of the
+// process (sender, user-interface thread and reader) while it sent.
 // Usage: bench_transfer FILE
 #include "FirmHost.h"
 #include "FirmThread.h"
@@ -13,6 +14,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -29,6 +31,15 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// user + sys of this whole process so far, every thread included.
+double ProcessCpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 struct Pty {
     int Master = -1;
@@ -164,6 +175,7 @@ int ByEngine(const std::vector<uint8_t>& data)
     Reader reader(pty.Master, data.size());
     reader.Expected = &data;
 
+    const double cpuBefore = ProcessCpuSeconds();
     SendOnly* worker = TThread::Create<SendOnly>(true, host);
     worker->OnTerminate = [](TThread*) { QCoreApplication::quit(); };
     worker->Start();
@@ -173,10 +185,12 @@ int ByEngine(const std::vector<uint8_t>& data)
     delete worker;
 
     const double seconds = reader.Seconds();
+    const double cpu = ProcessCpuSeconds() - cpuBefore;  // the reader's share included
     Print("engine", reader.Received, seconds,
           sent && reader.Intact && reader.Received == data.size(),
           " progress_updates=" + std::to_string(host.Updates) +
-              " last_progress=" + std::to_string(host.LastPosition));
+              " last_progress=" + std::to_string(host.LastPosition) +
+              " cpu_seconds=" + std::to_string(cpu));
     port.CloseCommPort();
     ::close(pty.Master);
     return sent ? 0 : 1;
