@@ -77,8 +77,7 @@ SimDriver::~SimDriver()
 bool SimDriver::Start(const std::vector<std::string>& args)
 {
     Dir = MakeTempDir();
-    SaveDir = Dir + "/saved";
-    std::filesystem::create_directory(SaveDir);
+    SaveDir = Dir + "/saved";  // the simulator makes it itself
     std::vector<std::string> all = {"--save", SaveDir};
     all.insert(all.end(), args.begin(), args.end());
     if (!Process.Start(SimulatorPath(), all))

@@ -16,7 +16,8 @@ std::string SimulatorPath();
 class SimDriver {
 public:
     ~SimDriver();
-    // Starts the simulator with --save into SaveDir (made under a fresh temp directory).
+    // Starts the simulator with --save into SaveDir (under a fresh temp directory; the
+    // simulator creates it).
     bool Start(const std::vector<std::string>& args);
     // Opens the serial end raw (O_NONBLOCK when nonBlocking); -1 on failure.
     int OpenLine(bool nonBlocking = false);

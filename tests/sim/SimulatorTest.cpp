@@ -365,6 +365,14 @@ TEST(Simulator, HelpDocumentsEveryOptionAndBadOptionsFail)
     ASSERT_TRUE(version.Start(SimulatorPath(), {"--version"}));
     EXPECT_EQ(version.Wait(Long), 0);
     EXPECT_EQ(version.Out, "zendrak-receiver-sim 1.1.0\n");
+    // A save folder that cannot be made is the simulator's own error, before it prints a path.
+    const std::string dir = MakeTempDir();
+    ASSERT_TRUE(WriteWholeFile(dir + "/plain", "x"));
+    ChildProcess unsavable;
+    ASSERT_TRUE(unsavable.Start(SimulatorPath(), {"--save", dir + "/plain/saved"}));
+    EXPECT_EQ(unsavable.Wait(Long), 1);
+    EXPECT_TRUE(Contains(unsavable.Err, "cannot create")) << unsavable.Err;
+    RemoveTree(dir);
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{"--bogus"}, {"--runs", "0"}, {"--verdict", "maybe"},
           {"--expect", "1,x"}, {"--gap"}}) {

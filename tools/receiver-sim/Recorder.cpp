@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -23,6 +25,19 @@ bool WriteFile(const std::string& path, const std::string& bytes, const char* mo
 }
 
 }  // namespace
+
+bool Recorder::Prepare()
+{
+    if (Dir.empty())
+        return true;
+    std::error_code failure;
+    std::filesystem::create_directories(Dir, failure);
+    if (failure) {
+        Error = "cannot create " + Dir + ": " + failure.message();
+        return false;
+    }
+    return true;
+}
 
 bool Recorder::Command(const std::string& line)
 {

@@ -9,6 +9,8 @@ public:
     // An empty directory records nothing.
     explicit Recorder(std::string dir) : Dir(std::move(dir)) {}
 
+    // Creates the directory (and its parents) when it does not exist yet.
+    bool Prepare();
     bool Command(const std::string& line);
     bool File(const std::string& bytes);
     int FilesSaved() const { return Files; }

@@ -41,6 +41,9 @@ int Fail(const std::string& text)
 int RunSimulator(const SimOptions& options)
 {
     InstallStopHandlers();
+    Recorder recorder(options.SaveDir);
+    if (!recorder.Prepare())
+        return Fail(recorder.Error);
     Pty pty;
     if (!pty.Open())
         return Fail(pty.Error);
@@ -49,7 +52,6 @@ int RunSimulator(const SimOptions& options)
     std::printf("%s\n", pty.SlavePath.c_str());
     std::fflush(stdout);
 
-    Recorder recorder(options.SaveDir);
     ReceiverConsole console(options, recorder);
     bool hungUp = true;
     std::optional<SimClock::time_point> lingerUntil;
