@@ -275,6 +275,7 @@ std::vector<std::string> ReceiverConsole::TakeDue(SimClock::time_point now)
             ++RepeatCount;
             Schedule(ReceiverTexts::WriteSector(RepeatCount + 1, RepeatCount + 1), burst.Due,
                      Options.BurstGapMs, true);
+            break;  // with no gap the next one is due at once: one per call, never a hang
         }
     }
     return due;
