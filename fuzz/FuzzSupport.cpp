@@ -1,7 +1,20 @@
 #include "FuzzSupport.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
+
+namespace {
+
+std::string CreatedDirectory;
+
+void RemoveCreatedDirectory()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(CreatedDirectory, ec);
+}
+
+}  // namespace
 
 std::string EnterFuzzDirectory(const char* tag)
 {
@@ -11,6 +24,9 @@ std::string EnterFuzzDirectory(const char* tag)
     std::string pattern = (base / (std::string("zendrak-fuzz-") + tag + "-XXXXXX")).string();
     if (mkdtemp(pattern.data()) == nullptr || chdir(pattern.c_str()) != 0)
         FuzzFail("cannot create the fuzz directory");
+    // Gone at a normal exit; a crash leaves it for a look.
+    CreatedDirectory = pattern;
+    std::atexit(RemoveCreatedDirectory);
     return pattern;
 }
 

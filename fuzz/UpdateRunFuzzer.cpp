@@ -207,10 +207,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             bytes = "x";
         host.Files[s] = bytes;
     }
-    // A failing write: none, or the n-th write with code 9 (write failed) or 10 (gone).
+    // A failing write: none, or the write with index n (0..63), code 9 (write failed) or
+    // 10 (the device is gone: every later call fails too).
     const uint8_t fail = in.Byte();
     if (fail & 0x80) {
-        line.FailAtWrite = fail & 0x7f;
+        line.FailAtWrite = fail & 0x3f;
         line.FailCode = (fail & 0x40) ? 10 : 9;
     }
     ServeChunks(in, line);
