@@ -1,4 +1,4 @@
-// A full disk or a file-size limit for the update log and for "Zendrak.dat": the failure is
+// A full or read-only disk, or a file-size limit, for the update log and for "Zendrak.dat": the failure is
 // said, the earlier file stays whole, and no half-written file is left behind.
 #include "FaultSupport.h"
 #include "Messages.h"
@@ -33,6 +33,11 @@ public:
             umount2(Dir.c_str(), MNT_DETACH);
     }
     bool Mounted() const { return !Dir.empty(); }
+    // Remounts it read-only: writes fail with EROFS, for root as well.
+    bool MakeReadOnly() const
+    {
+        return mount("tmpfs", Dir.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=256k") == 0;
+    }
     // Writes a filler until the file system refuses more bytes.
     bool Fill() const
     {
@@ -90,8 +95,11 @@ void ExpectLogLostButEarlierKept(Scenario& s, const std::string& dir, int status
     EXPECT_EQ(s.WaitSimulator(), 0);
 }
 
-TEST(FullDisk, TheLogThatDoesNotFitLeavesTheEarlierOne)
+class FullOrReadOnly : public testing::TestWithParam<bool> {};
+
+TEST_P(FullOrReadOnly, TheLogThatCannotBeWrittenLeavesTheEarlierOne)
 {
+    const bool readOnly = GetParam();
     Scenario s;
     FullDisk disk(s.Dir + "/disk");
     if (!disk.Mounted())
@@ -101,12 +109,17 @@ TEST(FullDisk, TheLogThatDoesNotFitLeavesTheEarlierOne)
     ASSERT_TRUE(WriteWholeFile(dir + "/font.app", font));
     ASSERT_TRUE(WriteWholeFile(dir + "/" + Texts::UpdateLogFileName, EarlierLog));
     ASSERT_TRUE(s.StartSimulator({"--expect", "500"}));
-    ASSERT_TRUE(disk.Fill());
+    ASSERT_TRUE(readOnly ? disk.MakeReadOnly() : disk.Fill());
     const auto before = Entries(dir);
     const int status = RunCliIn(s, dir, -1);
     ExpectLogLostButEarlierKept(s, dir, status, before);
     EXPECT_TRUE(SameBytes(s.Saved(1), font));
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, FullOrReadOnly, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "ReadOnlyDisk" : "FullDisk";
+                         });
 
 TEST(FileSizeLimit, TheLogBeyondTheLimitLeavesTheEarlierOne)
 {
@@ -152,15 +165,21 @@ TEST(SettingsFile, AFailedSaveIsSaidAndKeepsTheEarlierNumber)
     const std::string base = MakeTempDir();
     {
         FullDisk disk(base + "/disk");
+        FullDisk readOnly(base + "/readonly");
         std::vector<std::pair<std::string, bool>> places = {{base + "/limited", true}};
         if (disk.Mounted())
             places.push_back({base + "/disk", false});
+        if (readOnly.Mounted())
+            places.push_back({base + "/readonly", false});
         std::filesystem::create_directories(base + "/limited");
         for (const auto& [dir, limit] : places) {
             SCOPED_TRACE(dir);
             ASSERT_TRUE(WriteWholeFile(dir + "/" + Texts::SettingsFileName, std::string(1, '\x07')));
-            if (!limit) {
+            if (dir == base + "/disk") {
                 ASSERT_TRUE(disk.Fill());
+            }
+            if (dir == base + "/readonly") {
+                ASSERT_TRUE(readOnly.MakeReadOnly());
             }
             const auto before = Entries(dir);
             EXPECT_EQ(WriteSettingsInChild(dir, limit), 0);
@@ -168,7 +187,7 @@ TEST(SettingsFile, AFailedSaveIsSaidAndKeepsTheEarlierNumber)
             EXPECT_EQ(Entries(dir), before);
         }
         if (!disk.Mounted())
-            std::cout << "[ NOTE ] no tmpfs here: the full disk case was left out\n";
+            std::cout << "[ NOTE ] no tmpfs here: the full and read-only disks were left out\n";
     }
     RemoveTree(base);
 }
