@@ -1,5 +1,5 @@
-// A full or read-only disk, or a file-size limit, for the update log and for "Zendrak.dat": the failure is
-// said, the earlier file stays whole, and no half-written file is left behind.
+// A full or read-only disk, or a file-size limit, for the update log and for "Zendrak.dat":
+// the failure is said, the earlier file stays whole, and no half-written file is left behind.
 #include "FaultSupport.h"
 #include "Messages.h"
 #include "PortSettings.h"
@@ -174,7 +174,8 @@ TEST(SettingsFile, AFailedSaveIsSaidAndKeepsTheEarlierNumber)
         std::filesystem::create_directories(base + "/limited");
         for (const auto& [dir, limit] : places) {
             SCOPED_TRACE(dir);
-            ASSERT_TRUE(WriteWholeFile(dir + "/" + Texts::SettingsFileName, std::string(1, '\x07')));
+            const std::string earlier(1, '\x07');
+            ASSERT_TRUE(WriteWholeFile(dir + "/" + Texts::SettingsFileName, earlier));
             if (dir == base + "/disk") {
                 ASSERT_TRUE(disk.Fill());
             }
@@ -183,7 +184,7 @@ TEST(SettingsFile, AFailedSaveIsSaidAndKeepsTheEarlierNumber)
             }
             const auto before = Entries(dir);
             EXPECT_EQ(WriteSettingsInChild(dir, limit), 0);
-            EXPECT_EQ(ReadWholeFile(dir + "/" + Texts::SettingsFileName), std::string(1, '\x07'));
+            EXPECT_EQ(ReadWholeFile(dir + "/" + Texts::SettingsFileName), earlier);
             EXPECT_EQ(Entries(dir), before);
         }
         if (!disk.Mounted())

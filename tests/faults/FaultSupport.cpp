@@ -50,7 +50,8 @@ testing::AssertionResult EarlierLogKeptOrReplacedWhole(const std::string& log)
         return testing::AssertionSuccess() << "the earlier log";
     const std::string first = std::string(Texts::LogLoadingFirmware) + "\r\n";
     const std::string last = std::string("\r\n") + Texts::LogTerminated + "\r\n";
-    if (StartsWith(log, first) && EndsWith(log, last) && log.find("an earlier run") == std::string::npos)
+    if (StartsWith(log, first) && EndsWith(log, last) &&
+        log.find("an earlier run") == std::string::npos)
         return testing::AssertionSuccess() << "a whole new log";
     return testing::AssertionFailure() << "neither the earlier log nor a whole new one:"
                                        << ShowLog(log);

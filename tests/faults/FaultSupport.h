@@ -24,4 +24,5 @@ testing::AssertionResult PrefixOf(const std::string& sent, const std::string& fi
 testing::AssertionResult ClearOutcome(const ChildProcess& cli, int status);
 
 // Starts zendrak-cli in the scenario's run directory without waiting for it.
-bool StartCli(Scenario& s, ChildProcess& cli, const std::vector<std::string>& args = {"-p", "COM1"});
+bool StartCli(Scenario& s, ChildProcess& cli,
+              const std::vector<std::string>& args = {"-p", "COM1"});

@@ -43,7 +43,8 @@ TEST_P(Flood, TheRunsOwnLimitEndsIt)
     ASSERT_NE(status, -1) << "the run did not end: " << s.Cli.Err;
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(ClearOutcome(s.Cli, status));
-    EXPECT_EQ(LastEntries(s.Log(), static_cast<int>(c.Tail.size())), LogOf(c.Tail)) << ShowLog(s.Log());
+    EXPECT_EQ(LastEntries(s.Log(), static_cast<int>(c.Tail.size())), LogOf(c.Tail))
+        << ShowLog(s.Log());
     s.StopSimulator();
     // A receiver busy flooding may not take the start command in; one that was not sent must
     // not be there.
