@@ -3,7 +3,8 @@
 // the object deletes itself when it is done.
 //
 // Make threads with TThread::Create<T>(args...): a thread that is not created suspended starts
-// only once its whole object has been constructed.
+// only once its whole object has been constructed. A thread whose body may end at once is made
+// suspended, given its OnTerminate, then started, so that its end is never missed.
 #pragma once
 
 #include <atomic>

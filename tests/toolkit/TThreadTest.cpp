@@ -57,7 +57,7 @@ TEST(TThread, SynchronizeRunsOnTheMainThreadAndWaits)
     std::atomic<bool> onMain{false};
     std::atomic<int> order{0};
     std::atomic<bool> done{false};
-    auto* t = TThread::Create<ProbeThread>(false, [&](ProbeThread& self) {
+    auto* t = TThread::Create<ProbeThread>(true, [&](ProbeThread& self) {
         self.Synchronize([&] {
             onMain = IsMainThread();
             order = 1;
@@ -66,6 +66,7 @@ TEST(TThread, SynchronizeRunsOnTheMainThreadAndWaits)
             order = 2;
     });
     t->OnTerminate = [&](TThread*) { done = IsMainThread(); };
+    t->Start();
     ASSERT_TRUE(ServeUntil([&] { return done.load(); }));
     t->WaitFor();
     EXPECT_TRUE(onMain);
@@ -105,8 +106,10 @@ TEST(TThread, ErrorLeavingExecuteIsKeptAndOnTerminateStillRuns)
 {
     App();
     std::atomic<bool> terminated{false};
-    auto* t = TThread::Create<ProbeThread>(false, [](ProbeThread&) { throw std::logic_error("x"); });
+    // Created suspended so that the done handler is attached before the body can end.
+    auto* t = TThread::Create<ProbeThread>(true, [](ProbeThread&) { throw std::logic_error("x"); });
     t->OnTerminate = [&](TThread*) { terminated = true; };
+    t->Start();
     t->WaitFor();
     EXPECT_TRUE(terminated);
     EXPECT_TRUE(t->FatalException());
