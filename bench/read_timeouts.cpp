@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // bench_read_timeouts: how closely the port's reads keep their time-outs on a pseudo-terminal.
 // 50 silent 1024-byte reads (they should last 1274 ms) and 50 reads that a 15 ms gap ends
 // after a short burst (they should last about 15 ms after the last byte). Prints median and

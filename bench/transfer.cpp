@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // bench_transfer: how fast a file goes through a pseudo-terminal, once written by `cat FILE >
 // PTY` and once sent by the update engine's file send (10-byte writes, one synchronised
 // progress update each, the user-interface thread serving them). The same reader takes both on

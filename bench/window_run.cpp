@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // bench_window_run: one update run through the main window, as a press of "Start Update" makes
 // it, then the process's peak memory. Run it in a directory that holds the firmware files and
 // a "Zendrak.dat" naming a COM port of the port map (QT_QPA_PLATFORM=offscreen needs no

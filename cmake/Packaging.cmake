@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installation and the Debian package. The programs, the help engine library and the help file
 # live together in <prefix>/lib/zendrak, because the help file and the engine are looked for
 # beside the executable; <prefix>/bin holds symlinks to the programs.

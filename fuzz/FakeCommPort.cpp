@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TCommPort and ECommError for the fuzz targets: reads come from FakeLine, writes are recorded,
 // and Sleep returns at once. Linked ahead of the libraries, so their objects are not pulled in.
 #include "FakeLine.h"

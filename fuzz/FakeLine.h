@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fuzz stand-in for the serial line: what TCommPort's reads serve and what its writes
 // recorded. The fake port (FakeCommPort.cpp) replaces the real one at link time.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: the firmware file set over odd files. Per name (font, decoder, out) the input
 // picks: absent, a file of 0..300 bytes, a directory, an unreadable file, a dangling link, a
 // link to a directory, or a link to a file; then the set is built, read, iterated, released.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared helpers of the fuzz targets: a private working directory (on /dev/shm when present)
 // and a reader over the fuzz input.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: the ports file parser and the registry over it. Input: a byte choosing up to
 // three detected devices (some of them named in the file as well), then the file's content.
 #include "Exceptions.h"

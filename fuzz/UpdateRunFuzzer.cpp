@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: whatever the receiver sends drives one whole update run (receive buffer, marker
 // tests, pass table) over the fake line. Input: a header choosing 1-3 small files and an
 // optional failing write, then read chunks (a length byte and data; see ServeChunks).

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the hand-made seed inputs into fuzz/corpus/<target>/ (run again after a format change).
 
 Update run input: slots byte, per file a length byte and its bytes, a failure byte, then read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Context numbers of the help topics, for programs that ask for help by number. */
 #define IDH_WELCOME 1000
 #define IDH_CONNECT 1010

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SerialPortKey.h"
 
 #include "PortMap.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the port box is filled from: the registry's list of serial ports (on Linux the port map
 // behind TRegistry), as names with text values, plus a tooltip for each port. Tests put in
 // keys of their own.

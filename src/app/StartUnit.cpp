@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TForm1's construction, its show and close handling, its status text and its controls' state.
 #include "StartUnit.h"
 

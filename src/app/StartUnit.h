@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // StartUnit: the main window TForm1. The user picks the receiver's port and starts an update;
 // the window reads the firmware files, opens the port, starts the worker and shows the outcome.
 // It is the worker's host: the port, the progress bar, the success flag and the file set.

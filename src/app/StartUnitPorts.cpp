@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TForm1's port choice: filling the port box from the list of serial ports, and storing the
 // user's choice in ComPortNumber and the settings file.
 #include "StartUnit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TForm1's update run: Start, opening the port and starting the worker, the end of the run,
 // and the host operations through which the worker reaches the window.
 #include "StartUnit.h"

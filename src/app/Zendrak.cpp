@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Zendrak's entry point: the application object, its title and help file, the main window in
 // Form1, and the event loop. The program reads no arguments and always ends with exit code 0.
 #include "Messages.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zendrak-cli's command line: zendrak-cli [-p PORT] [-C DIR] [-q] | --list-ports | --help |
 // --version.
 #pragma once

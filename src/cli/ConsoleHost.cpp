@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ConsoleHost.h"
 
 #include "MainThread.h"

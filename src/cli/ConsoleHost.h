@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line's side of an update run: what the worker reaches of its front end (the
 // port, the progress, the success flag, the file set), shown as lines on a console.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ListPorts.h"
 
 #include "PortMap.h"

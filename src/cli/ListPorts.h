@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zendrak-cli --list-ports: the serial ports of the port map, one line each.
 #pragma once
 

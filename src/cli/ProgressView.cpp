@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ProgressView.h"
 
 #include "Win1252.h"

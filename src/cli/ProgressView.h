@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What zendrak-cli shows on stdout during a run: status texts, the file being sent and its
 // progress, as one redrawn line on a terminal or as plain lines otherwise; nothing when quiet.
 // Used on the main thread only.

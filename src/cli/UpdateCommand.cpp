@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "UpdateCommand.h"
 
 #include "ConsoleHost.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One update run from the command line: the firmware files, the port set up and opened as the
 // window's Start Update does, the worker, and the outcome as an exit status.
 #pragma once

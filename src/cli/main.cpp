@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zendrak-cli: the update run from the command line, over the same engine as the window.
 #include "CliOptions.h"
 #include "ListPorts.h"

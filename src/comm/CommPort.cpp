@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TCommPort on Linux: the open sequence, the setters, close, and the reads and writes with their
 // time-outs as poll loops.
 #include "comm_port.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PortErrorAdvice: what a serial error's errno means, in words, and what the user can do about
 // it. The "COM Error" box carries it as its details; the command line prints it.
 #pragma once

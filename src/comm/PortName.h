@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PortName: the device path a port name stands for. "\\.\COM<n>" (and the bare "COM<n>")
 // names COM number n of the port map; a name that starts with "/" is a device path; any other
 // name is handed to the system as it is.

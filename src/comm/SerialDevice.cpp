@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SerialDevice.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SerialDevice: the Linux calls behind TCommPort, one small function per step of the port's
 // design (open, claim, settings, time-outs, low latency, wait, close). Each returns false or -1
 // with errno set on failure, so the port turns the step into its error code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // comm_port: the serial link to the receiver.
 //
 //   TCommPort      one serial device: name, line settings, open/close, raw reads and writes.

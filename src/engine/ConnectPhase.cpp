@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The connect phase: restart the receiver and read its console until it is in its loader.
 #include "FirmThread.h"
 

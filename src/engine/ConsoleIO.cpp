@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The worker's console I/O: reading the receiver into the receive buffer, marker tests, commands,
 // the file send with progress, and the small hand-overs to the user-interface thread.
 #include "FirmThread.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the worker reaches of its window: the port, the progress bar, the success flag and the
 // file set. The window implements it in the GUI, a console host in the CLI, fakes in tests.
 #pragma once

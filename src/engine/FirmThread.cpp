@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TFirmThread's life: construction, the worker's body, the start and the loop of the run, the
 // log and status helpers.
 #include "FirmThread.h"

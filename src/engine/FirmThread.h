@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TFirmThread: the worker that carries one update run. It drives the receiver's console (restart,
 // load, file send, verdicts, start), follows each file's progress, and writes "logUpdate.txt".
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The transfer of one file (load command, file send, verdict, storing), the step to the next
 // file, the start command and the end of the run.
 #include "FirmThread.h"

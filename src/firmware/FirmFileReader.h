@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading one firmware file whole: the platform part of the file set (existence test, the
 // exclusive read-only open, size by seeking, one whole read).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "FirmFileSet.h"
 
 #include "FirmFileReader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The firmware file set: up to three files found by fixed name in the current directory, read
 // whole into memory before an update run and handed out one at a time to the worker.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the running program's executable lies, as the help viewer looks for its help file
 // and engine library beside it.
 #pragma once

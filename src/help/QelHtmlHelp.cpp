@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "QelHtmlHelp.h"
 
 #include "ProgramLocation.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // QelHtmlHelp: the program's help viewer. It serves the help manager's requests with the
 // compiled-HTML help engine (loaded at run time from beside the executable), picks itself
 // when several viewers could serve a request, and makes the WinHelp viewer decline all.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ChmBrowser.h"
 
 #include "ChmFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The page view of a help window: an HTML browser whose pages, images and style sheets come
 // from inside the compiled help file, addressed as chm:/<internal path>.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ChmFile.h"
 
 #include <chm_lib.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One compiled help file opened for reading: its files by internal path, its system record
 // (title, default topic, contents and index sitemaps) and its context map.
 #pragma once

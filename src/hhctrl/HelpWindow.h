@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window that shows one compiled help file: the contents tree and the index beside the
 // page, with back, forward and home. Tests find it by its object name and properties.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The engine's entry point: one help window per help file, created on the first request for
 // it and reused by the later ones.
 #include "HtmlHelp.h"

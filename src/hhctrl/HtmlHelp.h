@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compiled-help engine's entry point, as programs look it up at run time.
 #pragma once
 

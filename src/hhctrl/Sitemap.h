@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sitemap format of a help file's contents (.hhc) and index (.hhk): nested lists of
 // entries, each with a name and the topic it leads to.
 #pragma once

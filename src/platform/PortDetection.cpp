@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finding the system's serial devices through Qt SerialPort, which tells ttyS ports with a real
 // UART from the kernel's placeholders.
 #include "PortMap.h"

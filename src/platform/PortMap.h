@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PortMap: which device each COM number names on Linux, the stand-in for the registry's list of
 // serial ports ("hardware\devicemap\serialcomm").
 //

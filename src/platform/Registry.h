@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TRegistry: the registry access the port list reads, over the port map. The one key that
 // exists is "hardware\devicemap\serialcomm" under HKEY_LOCAL_MACHINE: each listed port is a
 // value named after its device path whose text is "COM<n>"; a malformed map line is a value

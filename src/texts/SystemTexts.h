@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system's own texts: what it sends, looks for, logs and shows, as Windows-1252 bytes.
 // They are kept here, in one place, and their bytes are proven in tests/texts. Umlauts are
 // written as hex escapes, split from a following hex digit ("\xFC" "bertragen").

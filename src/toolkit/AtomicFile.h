@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replacing a small file whole: write a temporary file beside it, then rename it over the old
 // one. Either the new content is in place, or the old file is untouched.
 #pragma once

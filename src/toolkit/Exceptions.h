@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The toolkit's error classes. `Exception` is the general error class that window handlers and
 // the error report know; the serial port's ECommError deliberately is not one of them.
 #pragma once

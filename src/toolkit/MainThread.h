@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Running work on the user-interface thread (the thread of the Qt application object).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The message service: modal boxes with one OK button, the plain message dialog and the
 // standard error report. Front ends install an implementation (Qt boxes, stderr lines, or a
 // recorder in tests). All texts are Windows-1252.

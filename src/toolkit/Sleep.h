@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sleep of the calling thread in milliseconds.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TStringList.h"
 
 #include "AtomicFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An ordered list of 8-bit text entries, as the toolkit's string list.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TThread.h"
 
 #include "MainThread.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A thread object in the toolkit's style: Execute runs on its own thread; Synchronize hands
 // work to the user-interface thread; OnTerminate reports the end there; with FreeOnTerminate
 // the object deletes itself when it is done.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Win1252.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one conversion of the system's Windows-1252 texts for display.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fresh temporary directory made the current one for the length of a test.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The CLI's own pieces: its option parsing and what its progress view prints.
 #include "CliOptions.h"
 #include "ProgressView.h"

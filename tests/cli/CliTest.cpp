@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zendrak-cli as a user meets it: its usage and exit codes, the port from -p or Zendrak.dat,
 // what it prints, --list-ports, and a port that another program holds.
 #include "Scenario.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Making a serial error: code, errno, and the "COM Error" box before the throw.
 #include "Messages.h"
 #include "PortErrorAdvice.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bytes on the line and the read and write time-outs, over a pseudo-terminal.
 #include "Messages.h"
 #include "PtyPeer.h"

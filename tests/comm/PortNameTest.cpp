@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which device a port name stands for.
 #include "PortName.h"
 #include "PtyPeer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "PtyPeer.h"
 
 #include <fcntl.h>

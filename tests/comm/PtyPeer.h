@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PtyPeer: the receiver's end of a pseudo-terminal for port tests. The port opens the slave
 // (SlavePath); the test reads and writes the master.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The worker's console I/O over a real pty: the receive buffer and its wrap, the marker test,
 // commands, and the file send with its progress and its stop byte.
 #include "EngineTestSupport.h"

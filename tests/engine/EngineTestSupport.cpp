@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "EngineTestSupport.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test support for the engine: a pseudo-terminal standing in for the receiver's line, a fake
 // window host, a scripted receiver on the pty's master side, and a per-test working directory.
 #pragma once

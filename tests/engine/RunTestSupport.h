@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Driving whole update runs on the test's own thread against a scripted receiver.
 #pragma once
 

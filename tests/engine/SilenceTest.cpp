@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The counters of silent reads, on the real read clock (each silent read lasts about 1.3 s).
 #include "RunTestSupport.h"
 

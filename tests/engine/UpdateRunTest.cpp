@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole update runs against a scripted receiver: each way the dialogue can go, with the exact
 // log, the exact bytes on the line and the outcome.
 #include "RunTestSupport.h"

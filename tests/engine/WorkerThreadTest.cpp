@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The worker on its own thread: it frees itself, reports its end through OnTerminate on the
 // user-interface thread, and keeps an error that left its body as the fatal exception.
 #include "EngineTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A full or read-only disk, or a file-size limit, for the update log and for "Zendrak.dat":
 // the failure is said, the earlier file stays whole, and no half-written file is left behind.
 #include "FaultSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fault-test support: waiting for a simulator's transcript or saved file, the earlier log that
 // a failed run must leave alone, and what a log's bytes may be after a run.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Firmware files that change or disappear after the start, and a port that another run holds:
 // the bytes sent are the bytes read at the start, and a second run on a busy port neither
 // disturbs the first nor touches its log.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A receiver that floods the line with output at full speed: the run's own limits end it
 // (unmatched reads while connecting or verifying, the time limit while storing), and the
 // log tells which limit ended it.

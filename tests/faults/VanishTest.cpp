@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The receiver's device vanishing at points of the run, and a receiver that stops reading: the
 // run ends within its own limits with a clear outcome, the receiver never gets a byte that
 // differs from the file, and the earlier log survives unless a whole new one replaced it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "FirmFileSet.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the window tests share: a temporary working folder with a ports file, a message service
 // that records every box together with the window's state at that moment, and the receiver
 // simulator as a child process.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The toolkit's widget parts: message boxes as real Qt dialogs (closed by a timer, so nothing
 // blocks), from the user-interface thread and from a worker; and the application object that
 // turns an exception leaving an event handler into the standard error report.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole update runs from the window offscreen, against the receiver simulator on a
 // pseudo-terminal: success, failure, a second run, and closing while a run is in progress.
 #include "GuiTestSupport.h"

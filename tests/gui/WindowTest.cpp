@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window offscreen: its form, start-up with and without the settings file, the port
 // box, typing and choosing in it, and the starts that never reach the receiver.
 #include "GuiTestSupport.h"

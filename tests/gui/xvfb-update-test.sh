@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The real program under a real X server: a folder with firmware files and a ports file that
 # maps the receiver simulator, a real mouse click on "Start Update", then "Update OK" in the
 # status bar and "logUpdate.txt" in the folder, every byte at the receiver, and exit code 0 once

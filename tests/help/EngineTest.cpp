@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The help engine library as programs load it, with the built help file, in help windows on
 // the offscreen platform; and the viewer driving it from the help system.
 #include "HelpTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built help file itself: its system record, every contents and index entry and every link
 // of every page leads to something inside it, and every message the program shows is
 // explained.

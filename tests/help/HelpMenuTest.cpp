@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Help menu of the real main window, offscreen: the request goes through the application's
 // help system to the viewer and the engine library and opens the built help file in a window
 // that belongs to the main window; also while an update run is in progress.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HelpTestSupport.h"
 
 std::vector<EngineCall>& RecordedEngineCalls()

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared pieces of the help tests: a recording engine and a guard for the application's
 // help file.
 #pragma once

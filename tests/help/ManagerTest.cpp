@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The help manager: viewer numbers and references, release, the routing of requests with the
 // selector's choice, shutdown, and the WinHelp viewer with and without its tester.
 #include "HelpTestSupport.h"

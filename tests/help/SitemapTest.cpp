@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The contents and index sitemaps: nesting, the entries' names and topics, and the forms that
 // must not break the tree.
 #include "Sitemap.h"

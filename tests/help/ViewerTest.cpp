@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The viewer's own logic: help file resolution, the compiled-help test, topic addresses,
 // keyword reduction and selection, and what reaches the engine.
 #include "HelpTestSupport.h"

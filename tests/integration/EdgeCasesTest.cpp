@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The receiver's odd answers that decide a run, through the real zendrak-cli and the simulator.
 #include "Scenario.h"
 #include "SimDriver.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every way an update run can end, through the real zendrak-cli and the simulator: the exact
 // log, the bytes the receiver got, the commands it saw, the outcome and the exit status.
 #include "Scenario.h"

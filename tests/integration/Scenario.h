@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End-to-end support: one update run through the real zendrak-cli against the real simulator
 // on a pseudo-terminal, in a temporary directory with its own port map; and the expected
 // update log built from the system's texts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The outcomes that take long silences (each silent read lasts about 1.3 s), through the real
 // zendrak-cli and the simulator.
 #include "Scenario.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port map: the file's lines, detected devices and the listing they make.
 #include "PortMap.h"
 #include "TempPortMap.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TRegistry over the port map, read as the port list reads the registry.
 #include "Exceptions.h"
 #include "Registry.h"

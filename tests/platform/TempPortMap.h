@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TempPortMap: a port map file in a fresh temporary configuration directory for the lifetime
 // of the object (XDG_CONFIG_HOME points there).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test support: a program run as a child process with its own arguments, environment additions
 // and working directory; stdout and stderr are collected; a generous time-out kills it.
 #pragma once

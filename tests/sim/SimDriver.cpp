@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SimDriver.h"
 
 #include <chrono>

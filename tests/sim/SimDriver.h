@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test support: the receiver simulator started for one test, and a raw serial end to talk to
 // it directly; plus small file helpers for the tests' own temporary directories.
 #pragma once

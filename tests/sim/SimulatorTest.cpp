@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The receiver simulator driven directly over its pseudo-terminal.
 #include "SimDriver.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulator's console texts carry exactly the marker each is meant to carry.
 #include "ReceiverTexts.h"
 #include "SystemTexts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MainThread.h"
 #include "TThread.h"
 

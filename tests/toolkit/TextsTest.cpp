@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system's texts carry exactly the bytes the receiver, the log and the user see.
 #include "SystemTexts.h"
 #include "Win1252.h"

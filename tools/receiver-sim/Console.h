@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The receiver's console as the simulator plays it: commands at the console, the reception of
 // a file, and the answers as timed bursts of output. No I/O here: the line loop feeds bytes in
 // and takes the bursts that are due.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulator's command line: what kind of receiver to play and which faults to show.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pseudo-terminal the simulator plays on: its master end, the path of its serial end and
 // an optional symlink to it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the simulated receiver prints. Apart from the one marker each text is meant to carry,
 // none of them holds a text the loader looks for (tests check this).
 #pragma once

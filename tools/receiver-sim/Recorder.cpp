@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Recorder.h"
 
 #include <cerrno>

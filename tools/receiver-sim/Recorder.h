@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // --save: the files the simulator received (file-1.bin, file-2.bin, ...) and the transcript of
 // the command lines it received, one line each, in order.
 #pragma once

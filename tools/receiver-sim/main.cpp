@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zendrak-receiver-sim: a satellite receiver's console on a pseudo-terminal, for tests and the
 // demo. See --help.
 #include "Options.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "PortErrors.h"
 
 #include "FirmFileSet.h"

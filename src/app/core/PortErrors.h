@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port's side of the window: telling the user why the port could not be opened, and ending
 // the use of the port and the firmware files after an update run.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "PortSettings.h"
 
 #include "AtomicFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The chosen port: `ComPortNumber` with its one-byte settings file "Zendrak.dat" in the current
 // directory, the constant line rate, and the port number of a port text such as "COM12".
 #pragma once

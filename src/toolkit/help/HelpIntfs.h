@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The help manager's interfaces: the viewers it routes requests to, the selector that picks
 // among them, the manager as the viewers see it, the help system as the application sees it,
 // and the tester that the built-in WinHelp viewer consults. Texts are Windows-1252.

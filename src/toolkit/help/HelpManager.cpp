@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "help/HelpManager.h"
 
 #include "help/WinHelpViewer.h"

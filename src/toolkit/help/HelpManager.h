@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The help manager: keeps the registered viewers under their numbers, routes the
 // application's help requests to them (with the selector choosing when several could serve
 // one) and closes or unloads them. The application's one manager is its help system.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "help/HelpSystem.h"
 
 #include "help/HelpManager.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application's help system, as the window asks it for help.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reference-counted interfaces in the toolkit's style: every interface starts with the query
 // and reference-counting entries, objects count the references held on them and free
 // themselves when the last one goes.

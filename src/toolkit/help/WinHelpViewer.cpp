@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "help/WinHelpViewer.h"
 
 #include "TStringList.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The toolkit's built-in WinHelp viewer. There is no WinHelp engine on this platform, so it
 // shows nothing; what matters is what it claims to understand, which a tester can restrict.
 #pragma once

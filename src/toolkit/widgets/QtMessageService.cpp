@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "QtMessageService.h"
 
 #include "Win1252.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Message boxes as modal Qt dialogs: text, caption, icon, one OK button, and the details (the
 // meaning of a port error and what to do) behind the box's "Show Details" button.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TApplication.h"
 
 #include "Exceptions.h"

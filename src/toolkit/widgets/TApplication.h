@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application object of the window program: a QApplication that never lets an exception
 // unwind through Qt's event loop. An error that leaves an event handler is shown by the
 // standard error report (its text and a full stop, the application's title, the error icon).
