@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <chrono>
+#include <memory>
 
 namespace {
 
@@ -13,6 +14,27 @@ std::condition_variable liveChanged;
 int liveThreads = 0;
 
 }  // namespace
+
+// Holds a new thread's body back until Start has stored its handle.
+class TThread::StartGate {
+public:
+    void Open()
+    {
+        std::lock_guard lock(Mutex);
+        IsOpen = true;
+        Changed.notify_all();
+    }
+    void Wait()
+    {
+        std::unique_lock lock(Mutex);
+        Changed.wait(lock, [this] { return IsOpen; });
+    }
+
+private:
+    std::mutex Mutex;
+    std::condition_variable Changed;
+    bool IsOpen = false;
+};
 
 TThread::TThread(bool /*createSuspended*/) {}
 
@@ -30,11 +52,24 @@ void TThread::Start()
 {
     if (Started.exchange(true))
         return;
+    // The body waits at this gate until the handle is stored: a thread that frees itself could
+    // otherwise be gone while std::thread is still being moved into it. The gate is shared, so
+    // neither side touches the other's memory to pass it.
+    auto gate = std::make_shared<StartGate>();
+    try {
+        Thread = std::thread([this, gate] {
+            gate->Wait();
+            Run();
+        });
+    } catch (...) {
+        Started = false;  // no thread exists: nothing to count, nothing to wait for
+        throw;
+    }
     {
         std::lock_guard lock(liveMutex);
-        ++liveThreads;
+        ++liveThreads;  // counted once it exists, before its body can end
     }
-    Thread = std::thread([this] { Run(); });
+    gate->Open();  // from here on the thread may have freed itself: touch nothing of it
 }
 
 void TThread::Run()

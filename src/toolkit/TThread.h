@@ -63,6 +63,7 @@ protected:
     void Synchronize(const std::function<void()>& method);
 
 private:
+    class StartGate;
     void Run();
 
     std::thread Thread;

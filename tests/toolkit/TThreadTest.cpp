@@ -6,8 +6,11 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <atomic>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -135,6 +138,65 @@ TEST(TThread, FreeOnTerminateDeletesItselfAfterOnTerminate)
     ASSERT_TRUE(ServeUntil([&] { return destroyed == before + 1; }));
     EXPECT_TRUE(terminated);
     TThread::WaitForAll();
+}
+
+// True when WaitForAll returns within a generous bound (it runs on a helper thread that is
+// left behind, blocked, when it does not).
+bool WaitForAllReturns()
+{
+    auto returned = std::make_shared<std::atomic<bool>>(false);
+    std::thread([returned] {
+        TThread::WaitForAll();
+        *returned = true;
+    }).detach();
+    return ServeUntil([&] { return returned->load(); }, 20000);
+}
+
+TEST(TThread, AThreadThatCouldNotBeCreatedIsNotCountedAndCanStartLater)
+{
+    App();
+    auto* t = TThread::Create<ProbeThread>(true, [](ProbeThread&) {});
+    // A stack larger than the address space: creating the thread must fail.
+    pthread_attr_t defaults;
+    ASSERT_EQ(::pthread_getattr_default_np(&defaults), 0);
+    pthread_attr_t huge;
+    ASSERT_EQ(::pthread_attr_init(&huge), 0);
+    ASSERT_EQ(::pthread_attr_setstacksize(&huge, size_t(1) << 60), 0);
+    ASSERT_EQ(::pthread_setattr_default_np(&huge), 0);
+    bool failed = false;
+    try {
+        t->Start();
+    } catch (const std::system_error&) {
+        failed = true;
+    }
+    ::pthread_setattr_default_np(&defaults);
+    ::pthread_attr_destroy(&huge);
+    ::pthread_attr_destroy(&defaults);
+    if (!failed) {
+        t->WaitFor();
+        delete t;
+        GTEST_SKIP() << "the thread was created all the same";
+    }
+    EXPECT_FALSE(t->Ran);
+    EXPECT_TRUE(WaitForAllReturns());
+
+    t->Start();  // it never existed, so it can still be started
+    ASSERT_TRUE(ServeUntil([&] { return t->Ran.load(); }));
+    t->WaitFor();
+    delete t;
+}
+
+TEST(TThread, SelfFreeingThreadsWithoutDoneHandlerAreNotTouchedAfterTheirEnd)
+{
+    App();
+    // Bodies that end at once: each object may be freed before Start has returned. Under
+    // AddressSanitizer any use of a freed one is reported.
+    const int before = destroyed;
+    constexpr int Count = 200;
+    for (int i = 0; i < Count; ++i)
+        TThread::Create<ProbeThread>(false, [](ProbeThread& self) { self.FreeOnTerminate = true; });
+    EXPECT_TRUE(WaitForAllReturns());
+    EXPECT_EQ(destroyed, before + Count);
 }
 
 }  // namespace
