@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Zendrak's entry point: the application object, its title and help file, the main window in
-// Form1, and the event loop. The program reads no arguments and always ends with exit code 0.
+// Form1, and the event loop. The program reads no arguments and ends with exit code 0 (1 only
+// when it cannot even open /dev/null for a closed standard descriptor).
 #include "Messages.h"
 #include "QtMessageService.h"
+#include "StandardDescriptors.h"
 #include "StartUnit.h"
 #include "SystemTexts.h"
 #include "TApplication.h"
@@ -15,6 +17,9 @@
 
 int main(int argc, char** argv)
 {
+    // Before anything is opened: the port must never take the number of stdout or stderr.
+    if (!EnsureStandardDescriptors())
+        return 1;
     // Qt sees only the program's name: the program takes no options of its own or of Qt's.
     int qtArgc = argc > 0 ? 1 : 0;
     TApplication application(qtArgc, argv);  // initialise the application

@@ -3,6 +3,7 @@
 #include "CliOptions.h"
 #include "ListPorts.h"
 #include "Messages.h"
+#include "StandardDescriptors.h"
 #include "SystemTexts.h"
 #include "UpdateCommand.h"
 
@@ -13,6 +14,9 @@
 
 int main(int argc, char** argv)
 {
+    // Before anything is opened: the port must never take the number of stdout or stderr.
+    if (!EnsureStandardDescriptors())
+        return 2;
     const CliParse parsed = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.Error.empty()) {
         std::fprintf(stderr, "zendrak-cli: %s\n%s", parsed.Error.c_str(), CliUsage().c_str());

@@ -3,6 +3,7 @@
 // demo. See --help.
 #include "Options.h"
 #include "Simulator.h"
+#include "StandardDescriptors.h"
 
 #include <cstdio>
 #include <string>
@@ -10,6 +11,9 @@
 
 int main(int argc, char** argv)
 {
+    // Before anything is opened: the pseudo-terminal must never take the number of stdout.
+    if (!EnsureStandardDescriptors())
+        return 2;
     const std::vector<std::string> args(argv + 1, argv + argc);
     const ParseResult parsed = ParseOptions(args);
     if (!parsed.Error.empty()) {
