@@ -114,7 +114,7 @@ int RunUpdateCommand(const CliOptions& options)
         // The "COM Error" line came when the error was made; then the window's message, then
         // what the system said and what to do about it.
         ShowComError(error.Code, portText);
-        const std::string advice = PortErrorAdvice(error.LastError);
+        const std::string advice = PortErrorAdvice(error.LastError, error.Holders);
         Complain(advice.empty() ? "the port " + portText + " could not be set up (error code " +
                                       std::to_string(error.Code) + ")."
                                 : advice);

@@ -6,12 +6,16 @@
 #include "SystemTexts.h"
 
 #include <cerrno>
+#include <utility>
 
-ECommError::ECommError(uint8_t code) : Code(code), LastError(static_cast<uint32_t>(errno))
+ECommError::ECommError(uint8_t code) : ECommError(code, {}) {}
+
+ECommError::ECommError(uint8_t code, std::vector<PortHolder> holders)
+    : Code(code), LastError(static_cast<uint32_t>(errno)), Holders(std::move(holders))
 {
     // errno is taken before anything else runs; the box comes before the throw.
     const int saved = errno;
     MessageBox(Texts::ComErrorBoxText, Texts::ComErrorBoxCaption, MsgIcon::Warning,
-               PortErrorAdvice(LastError));
+               PortErrorAdvice(LastError, Holders));
     errno = saved;
 }

@@ -8,11 +8,14 @@
 #include "SystemTexts.h"
 
 #include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <exception>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -31,6 +34,18 @@ int MillisecondsUntil(Clock::time_point deadline)
 {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Other processes with a real serial device open. A pseudo-terminal's other end is the peer by
+// design, so none are looked for there. errno is kept.
+std::vector<PortHolder> OtherOpeners(dev_t device)
+{
+    if (IsPseudoTerminal(device))
+        return {};
+    const int saved = errno;
+    auto holders = FindPortOpeners("/proc", device, ::getpid());
+    errno = saved;
+    return holders;
 }
 
 // Raises an error of the port's use (closed or open when it must not be): no system error.
@@ -124,15 +139,27 @@ void TCommPort::OpenCommPort()
     if (PortHandle < 0)
         throw ECommError(8);
     HandleReleased = false;
-    if (!SerialDevice::Claim(PortHandle))
-        FailOpen(8);
+    ExclusiveSet = false;
+    DeviceSettings.reset();
+
+    // No terminal request goes to something that is not a terminal.
+    dev_t device = 0;
+    if (!SerialDevice::CheckTerminal(PortHandle, device))
+        FailOpen(14);
+    if (!SerialDevice::Claim(PortHandle, ExclusiveSet))
+        FailOpen(8, errno == EBUSY ? OtherOpeners(device) : std::vector<PortHolder>{});
+    if (auto holders = OtherOpeners(device); !holders.empty()) {
+        errno = EBUSY;
+        FailOpen(8, std::move(holders));
+    }
 
     // The requested rate, size, parity and stop bits go on top of what the device reported,
     // in raw mode; queue sizes cannot be requested on Linux, so that step is left out.
     auto settings = std::make_unique<termios>();
     if (!SerialDevice::ReadSettings(PortHandle, *settings))
         FailOpen(14);
-    if (!SerialDevice::ApplySettings(PortHandle, *settings, LineSettings))
+    DeviceSettings = std::move(settings);
+    if (!SerialDevice::ApplySettings(PortHandle, *DeviceSettings, LineSettings))
         FailOpen(15);
 
     Timeouts = UpdateTimeouts;
@@ -140,18 +167,25 @@ void TCommPort::OpenCommPort()
         FailOpen(17);
     SerialDevice::RequestLowLatency(PortHandle);
 
-    DeviceSettings = std::move(settings);
     PortOpen = true;
 }
 
-void TCommPort::FailOpen(uint8_t code)
+void TCommPort::LetGo()
+{
+    if (DeviceSettings)
+        SerialDevice::RestoreSettings(PortHandle, *DeviceSettings);
+    SerialDevice::Release(PortHandle, ExclusiveSet);
+    ExclusiveSet = false;
+}
+
+void TCommPort::FailOpen(uint8_t code, std::vector<PortHolder> holders)
 {
     const int error = errno;
-    SerialDevice::Release(PortHandle);
+    LetGo();
     SerialDevice::Close(PortHandle);
     HandleReleased = true;
     errno = error;
-    throw ECommError(code);
+    throw ECommError(code, std::move(holders));
 }
 
 void TCommPort::CloseCommPort()
@@ -159,7 +193,7 @@ void TCommPort::CloseCommPort()
     if (!PortOpen)
         return;
     if (!HandleReleased) {
-        SerialDevice::Release(PortHandle);
+        LetGo();
         HandleReleased = true;
         if (!SerialDevice::Close(PortHandle))
             throw ECommError(11);

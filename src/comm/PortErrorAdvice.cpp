@@ -50,13 +50,22 @@ const char* WhatToDo(int error)
 
 }  // namespace
 
-std::string PortErrorAdvice(uint32_t lastError)
+std::string PortErrorAdvice(uint32_t lastError, const std::vector<PortHolder>& holders)
 {
     if (lastError == 0)
         return {};
     const int error = static_cast<int>(lastError);
     std::string advice = MeaningOf(error) + ".";
-    if (const char* action = WhatToDo(error))
+    if (!holders.empty()) {
+        advice += " The port is open in ";
+        for (size_t i = 0; i < holders.size(); ++i) {
+            if (i > 0)
+                advice += ", ";
+            advice += holders[i].Program + " (process " + std::to_string(holders[i].Pid) + ")";
+        }
+        advice += ". End that program or let it close the port, then try again.";
+    } else if (const char* action = WhatToDo(error)) {
         advice += std::string(" ") + action;
+    }
     return advice;
 }

@@ -3,8 +3,12 @@
 // it. The "COM Error" box carries it as its details; the command line prints it.
 #pragma once
 
+#include "PortOpeners.h"
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
-// English text (ASCII); empty for 0 (an error of the port's use, not of the system).
-std::string PortErrorAdvice(uint32_t lastError);
+// English text (ASCII, but for program names); empty for 0 (an error of the port's use, not of
+// the system). Processes found holding the port are named in place of the general advice.
+std::string PortErrorAdvice(uint32_t lastError, const std::vector<PortHolder>& holders = {});

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -121,8 +122,22 @@ int Open(const std::string& path)
     return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
 }
 
-bool Claim(int fd)
+bool CheckTerminal(int fd, dev_t& device)
 {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return false;
+    if (!S_ISCHR(info.st_mode) || !::isatty(fd)) {
+        errno = ENOTTY;
+        return false;
+    }
+    device = info.st_rdev;
+    return true;
+}
+
+bool Claim(int fd, bool& exclusiveSet)
+{
+    exclusiveSet = false;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK)
             errno = EBUSY;
@@ -135,19 +150,21 @@ bool Claim(int fd)
         errno = EBUSY;
         return false;
     }
-    if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
+    if (::ioctl(fd, TIOCEXCL) != 0) {
         const int saved = errno;
         ::flock(fd, LOCK_UN);
         errno = saved;
         return false;
     }
+    exclusiveSet = true;
     return true;
 }
 
-void Release(int fd)
+void Release(int fd, bool exclusiveSet)
 {
     const int saved = errno;
-    ::ioctl(fd, TIOCNXCL);
+    if (exclusiveSet)
+        ::ioctl(fd, TIOCNXCL);
     ::flock(fd, LOCK_UN);
     errno = saved;
 }
@@ -155,6 +172,14 @@ void Release(int fd)
 bool ReadSettings(int fd, termios& settings)
 {
     return ::tcgetattr(fd, &settings) == 0;
+}
+
+void RestoreSettings(int fd, const termios& original)
+{
+    const int saved = errno;
+    // At once, not after draining: a line that takes no more output must not hold up the close.
+    ::tcsetattr(fd, TCSANOW, &original);
+    errno = saved;
 }
 
 bool ApplySettings(int fd, const termios& base, const DCB& requested)

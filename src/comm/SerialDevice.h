@@ -19,16 +19,24 @@ namespace SerialDevice {
 // the carrier. Returns the descriptor or -1.
 int Open(const std::string& path);
 
+// Checks, before any terminal request is made on it, that the descriptor is a character device
+// and a terminal, and gives its device number. Fails with ENOTTY otherwise.
+bool CheckTerminal(int fd, dev_t& device);
+
 // Takes the device for this port alone: flock(LOCK_EX|LOCK_NB), which also holds against root
 // and against another port of this process, then TIOCEXCL so that later opens by other programs
 // fail with EBUSY. A lock held elsewhere, or another opener's TIOCEXCL (which root passes at
-// open), is reported as EBUSY. A descriptor that is no terminal
-// is let through here: reading its settings is the step that reports it.
-bool Claim(int fd);
-// Undoes Claim so that the next run can open the device again.
-void Release(int fd);
+// open), is reported as EBUSY and left exactly as it is. `exclusiveSet` tells whether this call
+// set TIOCEXCL.
+bool Claim(int fd, bool& exclusiveSet);
+// Undoes Claim so that the next run can open the device again. TIOCEXCL is cleared only when
+// this port set it: the flag belongs to the device, and another program may own it.
+void Release(int fd, bool exclusiveSet);
 
 bool ReadSettings(int fd, termios& settings);
+// Puts back the settings the device had when it was opened; a device that has gone away is
+// let be. errno is kept.
+void RestoreSettings(int fd, const termios& original);
 // Raw mode (bytes pass unchanged both ways, no flow control, CLOCAL|CREAD) with the requested
 // rate, data bits, parity and stop bits on top of `base`. Fails with EINVAL for a rate, size,
 // parity or stop-bit code Linux cannot express, and when the driver did not take the rate.

@@ -5,25 +5,31 @@
 //                  Every failure raises ECommError with a small code:
 //                    1 rate, 3 stop bits, 4 parity, 5 data bits  (applying to an open port)
 //                    6 SetCommPort while open     7 read/write while closed
-//                    8 open failed                9 write failed (or not done by its deadline)
+//                    8 open failed, or held    9 write failed (or not done by its deadline)
 //                   10 read failed (also: device gone)   11 close failed
-//                   14 reading the device's settings failed   15 applying them failed
-//                   17 applying the time-outs failed
-//   ECommError     code + errno (LastError). Making one shows the "COM Error" box through the
-//                  message service before it is thrown. Not an Exception.
+//                   14 no terminal, or reading the device's settings failed
+//                   15 applying them failed   17 applying the time-outs failed
+//   ECommError     code + errno (LastError), and for a held device the other programs found with
+//                  it open. Making one shows the "COM Error" box through the message service
+//                  before it is thrown. Not an Exception.
 //
 // Names: SetCommPort("3") gives \\.\COM3, resolved through the port map at open; a name that
 // starts with "/" is a device path used as it is.
 // Reads: nothing arrives -> 0 after 250 ms + 1 ms per requested byte; after the first byte a
 // gap of 15 ms ends the read. Writes: all bytes within 250 ms + 1 ms per byte, or code 9.
-// The device is opened exclusively (TIOCEXCL and flock), in raw mode, 8 data bits, no flow
-// control, and with the driver's low-latency mode where it has one.
+// The device is opened non-blocking and must be a terminal; it is then taken exclusively
+// (TIOCEXCL and flock; a real serial device that another process has open, as /proc shows it,
+// counts as held), put in raw mode, 8 data bits, no flow control, with the driver's low-latency
+// mode where it has one. Closing puts back the line settings found at open.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "PortOpeners.h"
 
 struct termios;
 
@@ -42,9 +48,12 @@ class ECommError {
 public:
     // Stores the code and errno, then shows the "COM Error" box and returns when it is closed.
     explicit ECommError(uint8_t code);
+    // A device held by others: the processes found with it open are named in the box's advice.
+    ECommError(uint8_t code, std::vector<PortHolder> holders);
 
     uint8_t Code;
     uint32_t LastError;
+    std::vector<PortHolder> Holders;
 };
 
 // The time-outs applied at open, in milliseconds.
@@ -95,11 +104,16 @@ private:
     bool ApplyLineSettings();
     void WriteAll(const uint8_t* buffer, size_t count);
     void SetMember(uint8_t DCB::*member, uint8_t value, uint8_t code);
-    // Closes a handle of a failed open and raises the step's code with the step's errno.
-    [[noreturn]] void FailOpen(uint8_t code);
+    // Lets go of a failed open (settings put back, claim undone, handle closed) and raises the
+    // step's code with the step's errno.
+    [[noreturn]] void FailOpen(uint8_t code, std::vector<PortHolder> holders = {});
+    // Undoes what the open did to the device; the handle stays open.
+    void LetGo();
 
-    // The device's settings as last read or applied: the base the setters apply on.
+    // The device's settings found at open: the base the setters apply on, put back at close.
     std::unique_ptr<termios> DeviceSettings;
+    // This port set the device's exclusive-use flag (only then does it clear it again).
+    bool ExclusiveSet = false;
     // The descriptor is gone even though a failed close left the port counted as open (Linux
     // releases the descriptor also when close reports an error; closing it again could close
     // another file that got the same number).
