@@ -3,6 +3,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <exception>
+#include <fstream>
+#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,6 +29,22 @@ bool WriteAll(int fd, const std::string& bytes)
 
 }  // namespace
 
+mode_t CurrentUmask()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) != 0)
+            continue;
+        try {
+            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8)) & 0777;
+        } catch (const std::exception&) {
+            break;
+        }
+    }
+    return 022;  // no /proc: the usual mask
+}
+
 AtomicWriteResult ReplaceFileAtomically(const std::string& path, const std::string& bytes)
 {
     std::string temp = path + ".XXXXXX";
@@ -33,10 +52,9 @@ AtomicWriteResult ReplaceFileAtomically(const std::string& path, const std::stri
     if (fd < 0)
         return AtomicWriteResult::CreateFailed;
 
-    // mkstemp creates the file 0600; a log or settings file is as readable as any other.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    // mkstemp creates the file 0600; a log or settings file is as readable as any other. The
+    // mask is read, never set: umask() changes it for every thread of the process at once.
+    ::fchmod(fd, 0666 & ~CurrentUmask());
 
     const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
     const int writeErrno = errno;

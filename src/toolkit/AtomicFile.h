@@ -4,8 +4,13 @@
 #pragma once
 
 #include <string>
+#include <sys/types.h>
 
 enum class AtomicWriteResult { Ok, CreateFailed, WriteFailed, RenameFailed };
 
-// On failure errno tells why; the temporary file has been removed.
+// The process's file mode creation mask, read without changing it (/proc/self/status).
+mode_t CurrentUmask();
+
+// The new file gets mode 0666 less the umask, as any file the program creates. On failure
+// errno tells why; the temporary file has been removed.
 AtomicWriteResult ReplaceFileAtomically(const std::string& path, const std::string& bytes);

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
+#include "AtomicFile.h"
 #include "Exceptions.h"
 #include "TStringList.h"
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -85,6 +88,27 @@ TEST(TStringList, IndexOfFindsTheFirstEqualEntry)
     EXPECT_EQ(list.IndexOf("QelHtmlHelp"), 1);
     EXPECT_EQ(list.IndexOf("qelhtmlhelp"), -1);
     EXPECT_EQ(list.Count(), 3);
+}
+
+TEST_F(TStringListFile, TheFileFollowsTheUmaskAndTheUmaskStaysAsItWas)
+{
+    const struct {
+        mode_t Mask, Mode;
+    } cases[] = {{022, 0644}, {027, 0640}, {077, 0600}, {002, 0664}};
+    const mode_t original = ::umask(022);
+    for (const auto& c : cases) {
+        ::umask(c.Mask);
+        EXPECT_EQ(CurrentUmask(), c.Mask);
+        TStringList list;
+        list.Add("entry");
+        const auto file = (Dir / "log.txt").string();
+        list.SaveToFile(file);
+        struct stat info {};
+        ASSERT_EQ(::stat(file.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, c.Mode) << std::oct << c.Mask;
+        EXPECT_EQ(::umask(c.Mask), c.Mask);
+    }
+    ::umask(original);
 }
 
 }  // namespace
