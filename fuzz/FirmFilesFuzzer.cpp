@@ -5,6 +5,7 @@
 #include "FirmFileSet.h"
 #include "FuzzSupport.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <fcntl.h>
@@ -41,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The bytes each slot's file should yield (empty: no data expected), and whether it exists.
     std::array<std::string, 3> expected;
     std::array<bool, 3> present{};
+    std::array<bool, 3> unusable{};  // a present regular file that cannot be read
     for (size_t s = 0; s < 3; ++s) {
         const std::string path = Directory + "/" + Names[s];
         const uint8_t kind = in.Byte() % 8;
@@ -61,8 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             expected[s] = in.Bytes(in.Byte() % 40);
             WriteFile(path, expected[s], 0);
             present[s] = true;
-            if (geteuid() != 0)
-                expected[s].clear();
+            unusable[s] = geteuid() != 0;
             break;
         case 5:
             FUZZ_CHECK(symlink("nowhere", path.c_str()) == 0);
@@ -99,6 +100,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(set.FirmFileNames[slot].empty());
 
     const bool any = set.ReadFirmFiles();
+    // A file that cannot be read stops the whole set: it names the first such file, loads
+    // nothing and gives false.
+    const auto firstUnusable = std::find(unusable.begin(), unusable.end(), true);
+    FUZZ_CHECK(set.Problem.Empty() == (firstUnusable == unusable.end()));
+    if (firstUnusable != unusable.end()) {
+        const size_t s = static_cast<size_t>(firstUnusable - unusable.begin());
+        FUZZ_CHECK(set.Problem.Path == Directory + "/" + Names[s]);
+        FUZZ_CHECK(!any);
+        for (auto& bytes : expected)
+            bytes.clear();
+    }
     for (size_t slot = 0; slot < found; ++slot) {
         const std::string& bytes = expected[slotOf[slot]];
         const int32_t type = static_cast<int32_t>(slot + 1);
@@ -109,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             FUZZ_CHECK(std::memcmp(buffer, bytes.data(), bytes.size()) == 0);
     }
     // Every file found opens (root opens even the unreadable one); none found, none opened.
-    if (found == 0 || geteuid() == 0)
+    if (found == 0 || geteuid() == 0)  // root reads every file: no problem then
         FUZZ_CHECK(any == (found > 0));
 
     // The iteration: types 1..3 ascending, only slots with data, ending with 0.

@@ -6,6 +6,7 @@
 
 #include "FirmFileSet.h"
 #include "FirmHost.h"
+#include "FolderLock.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -79,6 +80,8 @@ public:
     FirmFileSet FirmFiles;
     // True from the worker's start to the end of its done notification.
     bool UpdateRunning = false;
+    // The lock on the current folder, held from Start to the end of the run.
+    FolderLock RunFolder;
     // Where ListComPorts reads the serial ports; empty: the registry (tests put in their own).
     std::function<std::unique_ptr<SerialPortKey>()> OpenSerialPortKey;
     // Told every status text as it is set, on the user-interface thread (tests follow the run).

@@ -9,6 +9,7 @@
 #include "Messages.h"
 #include "PortErrors.h"
 #include "PortSettings.h"
+#include "RunStart.h"
 #include "SystemTexts.h"
 #include "Win1252.h"
 #include "comm_port.h"
@@ -18,9 +19,17 @@
 
 void TForm1::ButtonStartClick(QObject* /*sender*/)
 {
+    // One run per folder, held until the run has ended and its log is written.
+    if (!TakeRunFolder(RunFolder))
+        return;
     BuildFirmFileList();
-    if (!ReadFirmFiles())
-        return;  // no firmware file: nothing happens, nothing is shown
+    if (!ReadFirmFiles()) {
+        RunFolder.Release();
+        // No firmware file: nothing happens, nothing is shown. One that cannot be used: a box.
+        if (!FirmFiles.Problem.Empty())
+            ShowFirmFileProblem(FirmFiles.Problem);
+        return;
+    }
     EnableControls(false);
     LoadFirm();
 }
@@ -70,12 +79,14 @@ void TForm1::AbandonStart()
         }
     }
     FirmFiles.ReleaseFirmFiles();
+    RunFolder.Release();
     EnableControls(true);
 }
 
 void TForm1::FirmThreadDone(TThread* /*sender*/)
 {
     FirmClosePort();
+    RunFolder.Release();  // the log has been written
     UpdateRunning = false;
     if (UpdateSucceeded) {
         SetStatusText(FromSystemText(Texts::UpdateOk));

@@ -22,7 +22,8 @@ std::string CliUsage()
            "  --version     show the version\n"
            "\n"
            "Exit status: 0 after \"Update OK\", 1 after \"Update Error\", 2 for a usage error,\n"
-           "when no firmware file could be opened, or when the port cannot be set up or opened.\n"
+           "when no firmware file is there or one cannot be used, when another update runs in\n"
+           "the same directory, or when the port cannot be set up or opened.\n"
            "Zendrak.dat is only read, never written. The port map is\n"
            "$XDG_CONFIG_HOME/zendrak/ports (default ~/.config/zendrak/ports), lines COM<n>=<device>.\n";
 }

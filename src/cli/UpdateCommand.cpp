@@ -5,11 +5,13 @@
 #include "Exceptions.h"
 #include "FirmFileSet.h"
 #include "FirmThread.h"
+#include "FolderLock.h"
 #include "Messages.h"
 #include "PortErrorAdvice.h"
 #include "PortErrors.h"
 #include "PortSettings.h"
 #include "ProgressView.h"
+#include "RunStart.h"
 #include "SystemTexts.h"
 #include "Win1252.h"
 #include "comm_port.h"
@@ -90,14 +92,21 @@ int RunUpdateCommand(const CliOptions& options)
         Complain("cannot change into " + options.Directory + ": " + std::strerror(errno));
         return 2;
     }
+    // One run per folder, from before the files are read until the log is written.
+    FolderLock folder;
+    if (!TakeRunFolder(folder))
+        return 2;
     if (options.Port.empty())
         ReadPortSettings();  // shows "Error open Zendrak.dat !!!" and keeps port 1 when missing
 
     FirmFileSet files;
     files.BuildFirmFileList();
     if (!files.ReadFirmFiles()) {
-        Complain("no firmware file (font.app, decoder.app, out.app) could be opened in this "
-                 "directory; nothing was sent and no log was written.");
+        if (!files.Problem.Empty())
+            ShowFirmFileProblem(files.Problem);
+        else
+            Complain("no firmware file (font.app, decoder.app, out.app) in this directory; "
+                     "nothing was sent and no log was written.");
         return 2;
     }
 

@@ -2,8 +2,9 @@
 #include "FirmFileReader.h"
 
 #include <cerrno>
-#include <climits>
+#include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,18 +31,28 @@ std::string CurrentDirectory()
 
 namespace {
 
+// The system's own wording, independent of the locale.
+std::string Meaning(int error)
+{
+    if (const char* text = ::strerrordesc_np(error))
+        return text;
+    return "error " + std::to_string(error);
+}
+
+enum class Lock { Taken, Held, Unsupported };
+
 // The file is to be read with no other opener sharing it. Linux has no share modes; the
 // nearest is an exclusive advisory lock: a program that holds the file locked (shared or
 // exclusive) makes the open fail, and one that asks for a lock while we read waits or fails.
 // Where the file system cannot lock at all, reading goes on unlocked.
-bool LockExclusively(int fd)
+Lock LockExclusively(int fd)
 {
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR)
             continue;
-        return errno != EWOULDBLOCK;  // held by another opener: fail; no locking here: go on
+        return errno == EWOULDBLOCK ? Lock::Held : Lock::Unsupported;
     }
-    return true;
+    return Lock::Taken;
 }
 
 // Reads up to `size` bytes, as many as the file gives; -1 on a failed read.
@@ -62,33 +73,71 @@ int64_t ReadWhole(int fd, uint8_t* block, int64_t size)
     return done;
 }
 
+bool IsRegularFile(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 }  // namespace
 
-FirmFileContents ReadFirmFile(const std::string& path)
+FirmFile::FirmFile(const std::string& path) : Regular(IsRegularFile(path))
 {
-    FirmFileContents contents;
     // O_NONBLOCK keeps a FIFO under a firmware name from blocking the open; it has no effect
     // on a regular file.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return contents;
-    if (!LockExclusively(fd)) {
-        ::close(fd);
-        return contents;
+    Fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (Fd < 0) {
+        // A file that has gone since it was listed is skipped like any missing one.
+        if (Regular && errno != ENOENT && errno != ENOTDIR)
+            Reason = "it cannot be opened for reading (" + Meaning(errno) + ")";
+        return;
     }
-    contents.Opened = true;
+    if (LockExclusively(Fd) == Lock::Held) {
+        ::close(Fd);
+        Fd = -1;
+        if (Regular)
+            Reason = "another program has it locked";
+        return;
+    }
+    // What was opened decides, whatever the name pointed to when it was looked at.
+    struct stat info {};
+    Regular = ::fstat(Fd, &info) == 0 && S_ISREG(info.st_mode);
+    // The size by seeking, as the set has always learnt it; a FIFO fails the seek and yields
+    // no data.
+    const off_t end = ::lseek(Fd, 0, SEEK_END);
+    if (Regular && end > MaxSize) {
+        Reason = "it is 2 GiB or more (" + std::to_string(end) + " bytes)";
+        return;
+    }
+    if (end > 0 && end <= MaxSize && ::lseek(Fd, 0, SEEK_SET) == 0)
+        Length = end;
+}
 
-    const off_t end = ::lseek(fd, 0, SEEK_END);
-    // A size that does not fit the signed 32-bit count (2 GiB or more) holds no data, like a
-    // failed seek.
-    if (end > 0 && end <= INT32_MAX && ::lseek(fd, 0, SEEK_SET) == 0) {
-        auto block = std::make_unique<uint8_t[]>(static_cast<size_t>(end));
-        const int64_t read = ReadWhole(fd, block.get(), end);
-        if (read > 0) {
-            contents.Block = std::move(block);
-            contents.Size = static_cast<int32_t>(read);
-        }
+FirmFile::~FirmFile()
+{
+    if (Fd >= 0)
+        ::close(Fd);  // also drops the lock
+}
+
+FirmFileContents FirmFile::Read()
+{
+    FirmFileContents contents;
+    if (Fd < 0 || !Reason.empty() || Length <= 0)
+        return contents;
+    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[static_cast<size_t>(Length)]);
+    if (!block) {
+        Reason = "there is not enough memory to read it (" + std::to_string(Length) + " bytes)";
+        return contents;
     }
-    ::close(fd);  // also drops the lock
+    const int64_t read = ReadWhole(Fd, block.get(), Length);
+    if (read < 0) {
+        if (Regular)
+            Reason = "reading it failed (" + Meaning(errno) + ")";
+        return contents;
+    }
+    if (read > 0) {
+        contents.Block = std::move(block);
+        contents.Size = static_cast<int32_t>(read);
+    }
     return contents;
 }

@@ -35,15 +35,41 @@ void FirmFileSet::BuildFirmFileList()
 bool FirmFileSet::ReadFirmFiles()
 {
     ReleaseFirmFiles();
+    Problem = {};
+    // All files are opened (and locked) before any is read, so that a set too large for a run
+    // is refused before its memory is taken.
+    std::array<std::unique_ptr<FirmFile>, 3> files;
     bool anyOpened = false;
+    int64_t total = 0;
     for (size_t slot = 0; slot < FirmFileNames.size(); ++slot) {
         const std::string& path = FirmFileNames[slot];
         if (path.empty() || !FirmFileExists(path))
             continue;
-        FirmFileContents contents = ReadFirmFile(path);
-        if (!contents.Opened)
+        auto file = std::make_unique<FirmFile>(path);
+        if (!file->Problem().empty()) {
+            Problem = {path, file->Problem()};
+            return false;
+        }
+        if (!file->Opened())
             continue;
         anyOpened = true;
+        total += file->Size();
+        files[slot] = std::move(file);
+    }
+    if (total > MaxTotalSize) {
+        Problem = {{}, "together they come to " + std::to_string(total) +
+                           " bytes, more than 1 GiB (" + std::to_string(MaxTotalSize) + " bytes)"};
+        return false;
+    }
+    for (size_t slot = 0; slot < files.size(); ++slot) {
+        if (!files[slot])
+            continue;
+        FirmFileContents contents = files[slot]->Read();
+        if (!files[slot]->Problem().empty()) {
+            Problem = {FirmFileNames[slot], files[slot]->Problem()};
+            ReleaseFirmFiles();
+            return false;
+        }
         FirmFileBuffers[slot] = std::move(contents.Block);
         FirmFileSizes[slot] = contents.Size;
     }

@@ -9,12 +9,27 @@
 #include <memory>
 #include <string>
 
+// Why the files found cannot be used for a run: one file (Path) and the reason, or the whole set
+// (Path empty) when it is too large. Reason is English, ASCII.
+struct FirmFileProblem {
+    std::string Path;
+    std::string Reason;
+
+    bool Empty() const { return Reason.empty(); }
+};
+
 class FirmFileSet {
 public:
+    // The most a run sends in all: at line rate, more would take over a day.
+    static constexpr int64_t MaxTotalSize = int64_t(1) << 30;
+
     // Called by GetFirmFileName with the text for the status line (may be empty).
     std::function<void(const std::string&)> ShowStatusText;
 
     void BuildFirmFileList();
+    // True when at least one listed file could be opened. A listed regular file that cannot be
+    // used, or a set over MaxTotalSize, gives false with Problem set and nothing loaded: the
+    // run must not start.
     bool ReadFirmFiles();
     int32_t GetFirstFirmFileType();
     int32_t GetNextFirmFileType();
@@ -28,5 +43,7 @@ public:
     std::array<std::unique_ptr<uint8_t[]>, 3> FirmFileBuffers;
     std::array<int32_t, 3> FirmFileSizes{};
     int32_t FirmFileIndex = 0;
+    // Set by ReadFirmFiles; empty when the files read can be used.
+    FirmFileProblem Problem;
     static constexpr std::array<int32_t, 4> FirmFileTypeOrder{1, 2, 3, 0};
 };

@@ -88,6 +88,7 @@ inline constexpr const char* SettingsNotSaved = "Einstellung kann nicht gepeiche
 inline constexpr const char* UpdateOk = "Update OK";
 inline constexpr const char* UpdateError = "Update Error";
 inline constexpr const char* UpdateInProgress = "Update in progress. Please wait until it has finished.";
+inline constexpr const char* AnotherUpdateRunning = "Another update is running in this folder.";
 
 // The toolkit's own error texts.
 inline constexpr const char* RangeErrorText = "Fehler bei Bereichspr\xFC" "fung";

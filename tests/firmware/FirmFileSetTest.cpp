@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iostream>
 #include <map>
 #include <optional>
 #include <sys/file.h>
@@ -220,6 +222,7 @@ TEST_F(FirmFileSetTest, FileGoneBetweenListingAndReadingIsSkipped)
     Set.BuildFirmFileList();
     fs::remove(Dir / "font.app");
     ASSERT_TRUE(Set.ReadFirmFiles());
+    EXPECT_TRUE(Set.Problem.Empty());
     EXPECT_EQ(Set.GetFileSize(1), 0);
     EXPECT_EQ(Set.GetFileSize(2), 1);
     fs::remove(Dir / "out.app");
@@ -227,41 +230,121 @@ TEST_F(FirmFileSetTest, FileGoneBetweenListingAndReadingIsSkipped)
     EXPECT_EQ(Set.GetFileSize(2), 0);
 }
 
-TEST_F(FirmFileSetTest, FileLockedByAnotherOpenerIsSkipped)
+// A path to a regular file that cannot be opened for reading, or empty when there is none:
+// root opens any file whatever its mode, but not a write-only attribute of sysfs.
+std::string UnopenableRegularFile(const fs::path& dir)
 {
-    Write("font.app", "F");
-    Write("decoder.app", "D");
-    Set.BuildFirmFileList();
-    // A second open file description stands for another program holding the file.
-    const int holder = ::open((Dir / "font.app").c_str(), O_RDONLY);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(::flock(holder, LOCK_SH), 0);
-    EXPECT_TRUE(Set.ReadFirmFiles());
-    EXPECT_EQ(Set.GetFileSize(1), 0);
-    EXPECT_EQ(Set.GetFileSize(2), 1);
-    ::close(holder);
-    EXPECT_TRUE(Set.ReadFirmFiles());
-    EXPECT_EQ(Set.GetFileSize(1), 1);
+    if (::geteuid() != 0) {
+        const fs::path file = dir / "unreadable";
+        std::ofstream(file) << "x";
+        ::chmod(file.c_str(), 0);
+        return file.string();
+    }
+    std::error_code error;
+    for (const auto& bus : fs::directory_iterator("/sys/bus", error)) {
+        const fs::path attribute = bus.path() / "uevent";
+        struct stat info {};
+        if (::stat(attribute.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        const int fd = ::open(attribute.c_str(), O_RDONLY);
+        if (fd < 0)
+            return attribute.string();
+        ::close(fd);
+    }
+    return {};
 }
 
-TEST_F(FirmFileSetTest, OnlyLockedFilesGiveFalse)
+bool MakeSparse(const fs::path& file, off_t size)
 {
-    Write("out.app", "O");
-    Set.BuildFirmFileList();
-    const int holder = ::open((Dir / "out.app").c_str(), O_RDONLY);
-    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
-    EXPECT_FALSE(Set.ReadFirmFiles());
-    ::close(holder);
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const bool made = fd >= 0 && ::ftruncate(fd, size) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return made;
 }
 
-TEST_F(FirmFileSetTest, UnreadableFileIsSkipped)
+struct Unusable {
+    const char* Case;
+    // Lays out the files; false when this machine cannot make the case.
+    std::function<bool(const fs::path& dir, std::vector<int>& held)> Make;
+    const char* Culprit;  // the file named, or "" for the whole set
+    const char* Reason;   // part of the reason
+};
+
+const std::vector<Unusable> UnusableCases{
+    {"locked by another program",
+     [](const fs::path& dir, std::vector<int>& held) {
+         // A second open file description stands for another program holding the file.
+         held.push_back(::open((dir / "decoder.app").c_str(), O_RDONLY));
+         return held.back() >= 0 && ::flock(held.back(), LOCK_SH) == 0;
+     },
+     "decoder.app", "another program has it locked"},
+    {"cannot be opened",
+     [](const fs::path& dir, std::vector<int>&) {
+         const std::string target = UnopenableRegularFile(dir);
+         fs::remove(dir / "decoder.app");
+         return !target.empty() && ::symlink(target.c_str(), (dir / "decoder.app").c_str()) == 0;
+     },
+     "decoder.app", "cannot be opened for reading"},
+    {"2 GiB",
+     [](const fs::path& dir, std::vector<int>&) {
+         return MakeSparse(dir / "out.app", off_t(1) << 31);
+     },
+     "out.app", "2 GiB or more (2147483648 bytes)"},
+    {"over 4 GiB",
+     [](const fs::path& dir, std::vector<int>&) {
+         return MakeSparse(dir / "out.app", (off_t(1) << 32) + 5);
+     },
+     "out.app", "2 GiB or more"},
+    {"one byte over 1 GiB in all",
+     [](const fs::path& dir, std::vector<int>&) {
+         return MakeSparse(dir / "out.app", (off_t(1) << 30) - 2);  // and 3 bytes elsewhere
+     },
+     "", "1073741825 bytes, more than 1 GiB"},
+    {"three files over 1 GiB",
+     [](const fs::path& dir, std::vector<int>&) {
+         return MakeSparse(dir / "font.app", off_t(400) << 20) &&
+                MakeSparse(dir / "decoder.app", off_t(400) << 20) &&
+                MakeSparse(dir / "out.app", off_t(400) << 20);
+     },
+     "", "1258291200 bytes"},
+};
+
+TEST_F(FirmFileSetTest, AFileThatCannotBeUsedStopsTheSetAndLoadsNothing)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root opens files regardless of their mode";
-    Write("font.app", "F");
-    ::chmod((Dir / "font.app").c_str(), 0);
-    Set.BuildFirmFileList();
-    EXPECT_FALSE(Set.ReadFirmFiles());
+    for (const Unusable& c : UnusableCases) {
+        SCOPED_TRACE(c.Case);
+        for (const auto& entry : fs::directory_iterator(Dir))
+            fs::remove_all(entry.path());
+        Write("font.app", "F");
+        Write("decoder.app", "DD");
+        std::vector<int> held;
+        if (!c.Make(Dir, held)) {
+            for (int fd : held)
+                ::close(fd);
+            std::cout << "[  SKIPPED ] " << c.Case << ": not possible here\n";
+            continue;
+        }
+        Set.BuildFirmFileList();
+        EXPECT_FALSE(Set.ReadFirmFiles());
+        EXPECT_EQ(Set.Problem.Path, *c.Culprit ? Path(c.Culprit) : std::string());
+        EXPECT_NE(Set.Problem.Reason.find(c.Reason), std::string::npos) << Set.Problem.Reason;
+        for (int32_t type = 1; type <= 3; ++type)
+            EXPECT_EQ(Set.GetFileBuffer(type), nullptr) << type;
+        EXPECT_EQ(Set.GetFirstFirmFileType(), 0);
+
+        // Once the cause is gone the same set loads, and the problem is forgotten.
+        for (int fd : held)
+            ::close(fd);
+        for (const char* name : {"font.app", "decoder.app", "out.app"})
+            fs::remove(Dir / name);  // a symlink goes, never what it points to
+        Write("font.app", "F");
+        Write("decoder.app", "DD");
+        Set.BuildFirmFileList();
+        EXPECT_TRUE(Set.ReadFirmFiles());
+        EXPECT_TRUE(Set.Problem.Empty());
+        EXPECT_EQ(Iterate(), (std::vector<int32_t>{1, 2, 0}));
+    }
 }
 
 TEST_F(FirmFileSetTest, FifoUnderAFirmwareNameHoldsNoDataAndDoesNotBlock)
@@ -269,27 +352,9 @@ TEST_F(FirmFileSetTest, FifoUnderAFirmwareNameHoldsNoDataAndDoesNotBlock)
     ASSERT_EQ(::mkfifo((Dir / "font.app").c_str(), 0600), 0);
     Set.BuildFirmFileList();
     EXPECT_TRUE(Set.ReadFirmFiles());  // it was opened
+    EXPECT_TRUE(Set.Problem.Empty());  // no regular file: handled as it always was
     EXPECT_EQ(Set.GetFileSize(1), 0);
     EXPECT_EQ(Set.GetFirstFirmFileType(), 0);
-}
-
-TEST_F(FirmFileSetTest, FileOfTwoGibibytesOrMoreHoldsNoData)
-{
-    // Sparse files: no disk space is used.
-    for (const off_t size : {off_t(1) << 31, (off_t(1) << 32) + 5}) {
-        SCOPED_TRACE(size);
-        const int fd = ::open((Dir / "font.app").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ASSERT_GE(fd, 0);
-        if (::ftruncate(fd, size) != 0) {
-            ::close(fd);
-            GTEST_SKIP() << "no sparse files here";
-        }
-        ::close(fd);
-        Set.BuildFirmFileList();
-        EXPECT_TRUE(Set.ReadFirmFiles());
-        EXPECT_EQ(Set.GetFileSize(1), 0);
-        EXPECT_EQ(Set.GetFileBuffer(1), nullptr);
-    }
 }
 
 TEST_F(FirmFileSetTest, AllByteValuesArriveUnchanged)

@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: MIT
+// The checks before a run starts that the window and the command line share: one run per
+// folder, and firmware files that can be used whole. Each refusal is a box (a stderr line in the
+// command line) and the run does not start: nothing is sent.
+#pragma once
+
+#include <string>
+
+class FolderLock;
+struct FirmFileProblem;
+
+// Takes the lock on the current folder for a run. False when another run holds it, after the
+// box "Another update is running in this folder." A folder that cannot be locked at all (a file
+// system without locks) lets the run go on unlocked.
+bool TakeRunFolder(FolderLock& lock);
+
+// The text that says which firmware file cannot be used and why (Windows-1252).
+std::string FirmFileProblemText(const FirmFileProblem& problem);
+// Shows it in a box.
+void ShowFirmFileProblem(const FirmFileProblem& problem);
