@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "FirmFileSet.h"
+#include "UnopenableFile.h"
 
 #include <gtest/gtest.h>
 
@@ -228,30 +229,6 @@ TEST_F(FirmFileSetTest, FileGoneBetweenListingAndReadingIsSkipped)
     fs::remove(Dir / "out.app");
     EXPECT_FALSE(Set.ReadFirmFiles());
     EXPECT_EQ(Set.GetFileSize(2), 0);
-}
-
-// A path to a regular file that cannot be opened for reading, or empty when there is none:
-// root opens any file whatever its mode, but not a write-only attribute of sysfs.
-std::string UnopenableRegularFile(const fs::path& dir)
-{
-    if (::geteuid() != 0) {
-        const fs::path file = dir / "unreadable";
-        std::ofstream(file) << "x";
-        ::chmod(file.c_str(), 0);
-        return file.string();
-    }
-    std::error_code error;
-    for (const auto& bus : fs::directory_iterator("/sys/bus", error)) {
-        const fs::path attribute = bus.path() / "uevent";
-        struct stat info {};
-        if (::stat(attribute.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-            continue;
-        const int fd = ::open(attribute.c_str(), O_RDONLY);
-        if (fd < 0)
-            return attribute.string();
-        ::close(fd);
-    }
-    return {};
 }
 
 bool MakeSparse(const fs::path& file, off_t size)
