@@ -9,6 +9,7 @@
 #include "Win1252.h"
 #include "comm_port.h"
 #include "Exceptions.h"
+#include "FolderLock.h"
 
 #include <QComboBox>
 #include <QImage>
@@ -20,6 +21,9 @@
 #include <QStatusBar>
 #include <QTest>
 #include <memory>
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -489,6 +493,51 @@ private slots:
         }
         const std::string device = std::string("\\\\.\\COM") + std::to_string(int(uint8_t(settings[0])));
         QCOMPARE(Form->FCommPort->PortName, device);
+        FolderLock probe;  // the failed start let go of the folder
+        QVERIFY(probe.Take(".") == FolderLock::Result::Taken);
+    }
+
+    void startRefusedBeforeTheLine_data()
+    {
+        QTest::addColumn<bool>("folderHeld");
+        QTest::newRow("another run in this folder") << true;
+        QTest::newRow("a firmware file locked by another program") << false;
+    }
+    void startRefusedBeforeTheLine()
+    {
+        QFETCH(bool, folderHeld);
+        const std::string box =
+            folderHeld ? std::string(Texts::AnotherUpdateRunning)
+                       : "Cannot use the firmware file " +
+                             Workspace->Path("decoder.app").toStdString() +
+                             ": another program has it locked. Nothing was sent.";
+        Workspace->Write("Zendrak.dat", "\x01");
+        Workspace->WritePortsFile("COM1=/dev/null\n");
+        Workspace->WriteFirmwareFiles();
+        // Another run's lock on the folder, or another program's lock on a file (either is
+        // another open file description, as another process has).
+        FolderLock otherRun;
+        const int lockedFile = ::open(Workspace->Path("decoder.app").toLocal8Bit().constData(),
+                                      O_RDONLY);
+        if (folderHeld)
+            QVERIFY(otherRun.Take(".") == FolderLock::Result::Taken);
+        else
+            QVERIFY(lockedFile >= 0 && ::flock(lockedFile, LOCK_SH) == 0);
+        CreateWindow();
+        QTest::mouseClick(Form->ButtonStart, Qt::LeftButton);
+        ::close(lockedFile);
+        QCOMPARE(Boxes->Texts(), std::vector<std::string>{box});
+        QCOMPARE(Boxes->Boxes[0].Request.Caption, std::string("Corvalt"));
+        QVERIFY(Boxes->Boxes[0].Request.Icon == MsgIcon::Warning);
+        QVERIFY(Form->FCommPort == nullptr);  // no port was even made: nothing sent
+        QVERIFY(Form->ButtonStart->isEnabled());
+        QVERIFY(!Form->UpdateRunning);
+        for (int32_t type = 1; type <= 3; ++type)
+            QCOMPARE(Form->GetFileSize(type), 0);
+        if (!folderHeld) {
+            FolderLock probe;  // the refused start let go of the folder
+            QVERIFY(probe.Take(".") == FolderLock::Result::Taken);
+        }
     }
 
     void closingWhenIdleIsAllowed()
