@@ -103,7 +103,7 @@ TEST_F(HelpFileTest, ExplainsEveryMessageOfTheProgram)
         Texts::ComErrorBoxText, Texts::ErrorOpenCom,     Texts::ErrorReadCom,
         Texts::CommErrorDialog, Texts::ErrorCom,         Texts::ErrorOpenSettings,
         Texts::NoComPort,       Texts::SettingsNotSaved, Texts::UpdateOk,
-        Texts::UpdateError,     Texts::UpdateInProgress,
+        Texts::UpdateError,     Texts::UpdateInProgress, Texts::AnotherUpdateRunning,
     };
     for (const char* text : texts) {
         const QByteArray wanted = QByteArray(text).trimmed();
