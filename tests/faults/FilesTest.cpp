@@ -43,8 +43,12 @@ TEST(HeldPort, ASecondRunOnTheSamePortFailsAndLeavesTheFirstAlone)
     ASSERT_TRUE(s.StartSimulator({"--boot-delay", "2000", "--expect", "4000"}));
     ASSERT_TRUE(StartCli(s, s.Cli));
     ASSERT_TRUE(WaitForTranscript(s, "r\n"));
+    // The second run works in a folder of its own (one folder allows one run at a time).
+    const std::string otherDir = s.Dir + "/other";
+    std::filesystem::create_directories(otherDir);
+    ASSERT_TRUE(WriteWholeFile(otherDir + "/font.app", font));
     ChildProcess second;
-    ASSERT_TRUE(StartCli(s, second));
+    ASSERT_TRUE(second.Start(CliPath(), {"-C", otherDir, "-p", "COM1"}, s.Env));
     const int secondStatus = second.Wait(60000);
     EXPECT_EQ(secondStatus, 2) << second.Out << second.Err;
     EXPECT_NE(second.Err.find(Texts::ComErrorBoxText), std::string::npos) << second.Err;
