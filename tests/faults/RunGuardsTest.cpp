@@ -16,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <thread>
 
 namespace {
@@ -58,6 +59,11 @@ struct UnusableFile {
     std::function<bool(Scenario& s, int& held)> Make;
     const char* Reason;
 };
+
+void PrintTo(const UnusableFile& file, std::ostream* out)
+{
+    *out << file.Case;
+}
 
 class UnusableFirmFile : public testing::TestWithParam<UnusableFile> {};
 
@@ -152,6 +158,11 @@ struct Closed {
     const char* Redirections;  // for the shell that starts zendrak-cli
     std::vector<int> Descriptors;
 };
+
+void PrintTo(const Closed& closed, std::ostream* out)
+{
+    *out << closed.Redirections;
+}
 
 class ClosedStandardDescriptors : public testing::TestWithParam<Closed> {};
 
