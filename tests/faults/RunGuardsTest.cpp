@@ -155,13 +155,14 @@ std::vector<std::string> StandardDescriptorsOfCliIn(const std::string& runDir)
 }
 
 struct Closed {
+    const char* Name;
     const char* Redirections;  // for the shell that starts zendrak-cli
     std::vector<int> Descriptors;
 };
 
 void PrintTo(const Closed& closed, std::ostream* out)
 {
-    *out << closed.Redirections;
+    *out << closed.Name;
 }
 
 class ClosedStandardDescriptors : public testing::TestWithParam<Closed> {};
@@ -191,8 +192,9 @@ TEST_P(ClosedStandardDescriptors, TheUpdateWorksAndNoTextReachesTheLine)
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, ClosedStandardDescriptors,
-                         testing::Values(Closed{"<&- 1>&- 2>&-", {0, 1, 2}},
-                                         Closed{"1>&- 2>&-", {1, 2}}, Closed{"2>&-", {2}}),
-                         [](const auto& info) { return std::to_string(info.index); });
+                         testing::Values(Closed{"AllThree", "<&- 1>&- 2>&-", {0, 1, 2}},
+                                         Closed{"OutAndErr", "1>&- 2>&-", {1, 2}},
+                                         Closed{"Err", "2>&-", {2}}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace
