@@ -66,23 +66,6 @@ TEST_F(FakeProc, FindsEveryOtherProcessWithTheDeviceOpenByAscendingId)
     EXPECT_TRUE(FindPortOpeners((Root / "missing").string(), Device, 555).empty());
 }
 
-TEST(PortOpeners, FindsThisProcessInTheRealProcOnlyWhenNotExcluded)
-{
-    struct stat info {};
-    ASSERT_EQ(::stat("/dev/null", &info), 0);
-    std::FILE* held = std::fopen("/dev/null", "r");
-    ASSERT_NE(held, nullptr);
-    const auto all = FindPortOpeners("/proc", info.st_rdev, 0);
-    const auto others = FindPortOpeners("/proc", info.st_rdev, ::getpid());
-    std::fclose(held);
-    bool selfFound = false;
-    for (const auto& holder : all)
-        selfFound = selfFound || holder.Pid == ::getpid();
-    EXPECT_TRUE(selfFound);
-    for (const auto& holder : others)
-        EXPECT_NE(holder.Pid, ::getpid());
-}
-
 TEST(PortOpeners, PseudoTerminalsAreToldApartFromSerialDevices)
 {
     const struct {
