@@ -172,10 +172,12 @@ void TCommPort::OpenCommPort()
 
 void TCommPort::LetGo()
 {
-    if (DeviceSettings)
-        SerialDevice::RestoreSettings(PortHandle, *DeviceSettings);
     SerialDevice::Release(PortHandle, ExclusiveSet);
     ExclusiveSet = false;
+    // Last before the close: settings that echo or translate should meet as little of the
+    // receiver's output as can be.
+    if (DeviceSettings)
+        SerialDevice::RestoreSettings(PortHandle, *DeviceSettings);
 }
 
 void TCommPort::FailOpen(uint8_t code, std::vector<PortHolder> holders)
