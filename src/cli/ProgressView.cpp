@@ -3,68 +3,172 @@
 
 #include "Win1252.h"
 
-ProgressView::ProgressView(std::FILE* out, bool terminal, bool quiet)
-    : Out(out), Terminal(terminal), Quiet(quiet)
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+double SteadySeconds()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// At most ten redraws a second on a terminal.
+constexpr double FrameInterval = 0.1;
+
+std::string Format(const char* format, double a, double b = 0)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, a, b);
+    return text;
+}
+
+}  // namespace
+
+std::string DurationText(double seconds)
+{
+    if (!std::isfinite(seconds) || seconds < 0)
+        return "-:--";
+    const long long total = std::llround(seconds);
+    char text[32];
+    if (total >= 3600)
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60,
+                      total % 60);
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
+    return text;
+}
+
+std::string BaseName(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FileSummary(const RunFile& file, int64_t written, bool complete, double seconds)
+{
+    const std::string name = BaseName(file.Path);
+    if (!complete)
+        return name + ": stopped after " + std::to_string(written) + " of " +
+               std::to_string(file.Size) + " bytes" + Format(" (%.2f s)", seconds);
+    // A send faster than the clock can tell still gets a finite rate.
+    const double rate = written / std::max(seconds, 0.001) / 1000.0;
+    std::string text = name + ": " + std::to_string(written) + " bytes";
+    return text + Format(" in %.2f s, %.1f kB/s", seconds, rate);
+}
+
+ProgressView::ProgressView(TextSink& out, bool terminal, bool quiet, std::vector<RunFile> files,
+                           Clock now)
+    : Out(out), Terminal(terminal), Quiet(quiet), Files(std::move(files)),
+      Now(now ? std::move(now) : Clock(SteadySeconds))
 {
 }
 
 void ProgressView::Line(const std::string& text)
 {
     EndProgressLine();
-    std::fputs((text + "\n").c_str(), Out);
-    std::fflush(Out);
+    Out.Text(text + "\n");
 }
 
 void ProgressView::EndProgressLine()
 {
     if (ProgressLineOpen) {
-        std::fputc('\n', Out);
+        Out.Text("\n");
         ProgressLineOpen = false;
     }
 }
 
-void ProgressView::ShowStatus(const std::string& statusText)
+void ProgressView::StatusText(const std::string& text)
 {
-    if (Quiet || statusText == LastStatus)
+    std::lock_guard lock(Lock);
+    if (Quiet || text == LastStatus)
         return;
-    LastStatus = statusText;
-    Line(ToTerminalText(statusText));
+    LastStatus = text;
+    Line(ToTerminalText(text));
 }
 
-void ProgressView::ShowFileName(const std::string& path)
+void ProgressView::FileBegins(const RunFile& file)
 {
-    FileName = path;
+    std::lock_guard lock(Lock);
+    Current = file;
     LastPercent = 0;
-    if (!Quiet && !path.empty())
-        Line("Sending " + path);
+    LastFrame = -1;
+    LaterFiles = 0;
+    LaterBytes = 0;
+    bool after = false;
+    for (const RunFile& f : Files) {
+        if (after) {
+            ++LaterFiles;
+            LaterBytes += f.Size;
+        }
+        after = after || f.Path == file.Path;
+    }
+    Began = Now();
+    Rate.Begin(Began);
+    if (!Quiet)
+        Line("Sending " + file.Path);
 }
 
-void ProgressView::ShowProgress(int percent)
+void ProgressView::FileProgress(const RunFile& /*file*/, int64_t written, int64_t queued)
 {
-    if (Quiet || percent == LastPercent)
+    std::lock_guard lock(Lock);
+    const int64_t onLine = std::max<int64_t>(written - queued, 0);
+    Rate.Sample(Now(), onLine);
+    if (!Quiet)
+        Show(onLine, false);
+}
+
+void ProgressView::FileEnds(const RunFile& file, int64_t written, bool complete)
+{
+    std::lock_guard lock(Lock);
+    const double now = Now();
+    const double seconds = now - Began;
+    Rate.Sample(now, written);
+    if (Quiet)
         return;
-    const int previous = LastPercent;
-    LastPercent = percent;
-    if (percent == 0)
-        return;  // the reset at the end of a run
+    if (complete)
+        Show(written, true);
+    Line(FileSummary(file, written, complete, seconds));
+}
+
+void ProgressView::Show(int64_t onLine, bool last)
+{
+    const int percent =
+        Current.Size > 0 ? static_cast<int>(std::min<int64_t>(onLine * 100 / Current.Size, 100)) : 100;
     if (Terminal) {
-        const int width = 40;
-        const int filled = percent * width / 100;
-        std::fprintf(Out, "\r[%s%s] %3d%%", std::string(static_cast<size_t>(filled), '#').c_str(),
-                     std::string(static_cast<size_t>(width - filled), ' ').c_str(), percent);
-        std::fflush(Out);
+        const double now = Now();
+        if (!last && LastFrame >= 0 && now - LastFrame < FrameInterval)
+            return;
+        LastFrame = now;
+        const std::string frame = "\r" + ProgressLine(onLine, percent) + "\x1b[K";
+        if (last) {
+            Out.Text(frame);  // the last frame of a file is never dropped
+        } else {
+            Out.Frame(frame);
+        }
         ProgressLineOpen = true;
-        if (percent == 100)
-            EndProgressLine();
-    } else if (percent / 10 != previous / 10 || percent == 100) {
+    } else if (percent / 10 > LastPercent / 10) {
         // Plain lines in steps of ten, so a log of the output stays short.
-        Line(std::to_string(percent) + "%");
+        Line(std::to_string(percent / 10 * 10) + "%");
     }
+    LastPercent = percent;
+}
+
+std::string ProgressView::ProgressLine(int64_t onLine, int percent) const
+{
+    const double rate = Rate.BytesPerSecond();
+    return BaseName(Current.Path) + "  " + std::to_string(percent) + "%  " +
+           std::to_string(onLine) + "/" + std::to_string(Current.Size) + " bytes  " +
+           Format("%.1f kB/s", rate / 1000.0) + "  " + DurationText(Rate.FileSecondsLeft(Current.Size)) +
+           " left, run " + DurationText(Rate.RunSecondsLeft(Current.Size, LaterBytes, LaterFiles)) +
+           " left";
 }
 
 void ProgressView::ShowOutcome(const std::string& text)
 {
+    std::lock_guard lock(Lock);
     EndProgressLine();
-    std::fputs((ToTerminalText(text) + "\n").c_str(), Out);
-    std::fflush(Out);
+    Out.Text(ToTerminalText(text) + "\n");
 }

@@ -1,33 +1,63 @@
 // SPDX-License-Identifier: MIT
-// What zendrak-cli shows on stdout during a run: status texts, the file being sent and its
-// progress, as one redrawn line on a terminal or as plain lines otherwise; nothing when quiet.
-// Used on the main thread only.
+// zendrak-cli's plain output of a run: status texts, the file being sent and its progress (one
+// redrawn line with rate and time left on a terminal, a line at each 10 % otherwise), a line
+// after each file with its size, time and rate, and the outcome; only the outcome when quiet.
+// An observer of the run: it formats and hands the text on, it never writes itself.
 #pragma once
 
-#include <cstdio>
+#include "RunEstimate.h"
+#include "RunObserver.h"
+#include "TextSink.h"
+
+#include <functional>
+#include <mutex>
 #include <string>
+#include <vector>
 
-class ProgressView {
+class ProgressView : public RunObserver {
 public:
-    ProgressView(std::FILE* out, bool terminal, bool quiet);
+    // Seconds on a steady clock (tests pass their own).
+    using Clock = std::function<double()>;
 
-    // A status text of the run (Windows-1252); a repeat of the last one is not shown again.
-    void ShowStatus(const std::string& statusText);
-    // The path of the file being sent (local encoding).
-    void ShowFileName(const std::string& path);
-    void ShowProgress(int percent);
+    // `files` are the run's files in their order (for the time left of the whole run).
+    ProgressView(TextSink& out, bool terminal, bool quiet, std::vector<RunFile> files = {},
+                 Clock now = {});
+
+    void StatusText(const std::string& text) override;
+    void FileBegins(const RunFile& file) override;
+    void FileProgress(const RunFile& file, int64_t written, int64_t queued) override;
+    void FileEnds(const RunFile& file, int64_t written, bool complete) override;
     // The outcome, always shown: the last line on stdout.
     void ShowOutcome(const std::string& text);
 
 private:
-    void EndProgressLine();
     void Line(const std::string& text);
+    void EndProgressLine();
+    void Show(int64_t onLine, bool last);
+    std::string ProgressLine(int64_t onLine, int percent) const;
 
-    std::FILE* Out;
-    bool Terminal;
-    bool Quiet;
+    TextSink& Out;
+    const bool Terminal;
+    const bool Quiet;
+    const std::vector<RunFile> Files;
+    const Clock Now;
+
+    std::mutex Lock;
     std::string LastStatus;
-    std::string FileName;
+    RunFile Current;
+    size_t LaterFiles = 0;
+    int64_t LaterBytes = 0;
+    SendRate Rate;
+    double Began = 0;
+    double LastFrame = -1;
     int LastPercent = 0;
     bool ProgressLineOpen = false;
 };
+
+// The parts of the progress texts, shared with other front ends' output.
+// "m:ss" or "h:mm:ss"; "-:--" when not finite.
+std::string DurationText(double seconds);
+// The last part of a path.
+std::string BaseName(const std::string& path);
+// "font.app: 4096 bytes in 0.36 s, 11.4 kB/s" (or the bytes sent of a send that stopped short).
+std::string FileSummary(const RunFile& file, int64_t written, bool complete, double seconds);

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "UpdateCommand.h"
 
-#include "ConsoleHost.h"
+#include "ConsoleWriter.h"
 #include "Exceptions.h"
-#include "FirmFileSet.h"
 #include "FirmThread.h"
 #include "FolderLock.h"
 #include "Messages.h"
@@ -11,8 +10,10 @@
 #include "PortErrors.h"
 #include "PortSettings.h"
 #include "ProgressView.h"
+#include "QueuedMessages.h"
 #include "RunStart.h"
 #include "SystemTexts.h"
+#include "UpdateRun.h"
 #include "Win1252.h"
 #include "comm_port.h"
 
@@ -27,10 +28,13 @@
 
 namespace {
 
+// The command's own lines on stderr go the way of the message boxes' lines, in order with them.
+TextSink* ErrorLines = nullptr;
+
 void Complain(const std::string& text)
 {
-    std::fprintf(stderr, "zendrak-cli: %s\n", text.c_str());
-    std::fflush(stderr);
+    if (ErrorLines)
+        ErrorLines->Text("zendrak-cli: " + text + "\n");
 }
 
 // A test can shorten the bound on the wait for a stored file (not part of the usage).
@@ -88,6 +92,17 @@ void ReportFatalError(const std::exception_ptr& fatal)
 
 int RunUpdateCommand(const CliOptions& options)
 {
+    // Nothing the run writes to stdout or stderr may hold back the worker: both are written by
+    // threads of their own, and what they still hold is written before the command returns.
+    ConsoleWriter out(STDOUT_FILENO);
+    ConsoleWriter err(STDERR_FILENO);
+    ErrorLines = &err;
+    struct Forget {
+        ~Forget() { ErrorLines = nullptr; }
+    } forget;
+    QueuedMessageService messages(err);  // every message box becomes a line on stderr
+    ScopedMessageService useMessages(messages);
+
     if (!options.Directory.empty() && chdir(options.Directory.c_str()) != 0) {
         Complain("cannot change into " + options.Directory + ": " + std::strerror(errno));
         return 2;
@@ -99,26 +114,24 @@ int RunUpdateCommand(const CliOptions& options)
     if (options.Port.empty())
         ReadPortSettings();  // shows "Error open Zendrak.dat !!!" and keeps port 1 when missing
 
-    FirmFileSet files;
-    files.BuildFirmFileList();
-    if (!files.ReadFirmFiles()) {
-        if (!files.Problem.Empty())
-            ShowFirmFileProblem(files.Problem);
+    UpdateRun run({});  // the current directory, which -C has made the one asked for
+    if (!run.ReadFiles()) {
+        if (!run.Files.Problem.Empty())
+            ShowFirmFileProblem(run.Files.Problem);
         else
             Complain("no firmware file (font.app, decoder.app, out.app) in this directory; "
                      "nothing was sent and no log was written.");
         return 2;
     }
 
-    ProgressView view(stdout, isatty(STDOUT_FILENO) == 1, options.Quiet);
-    TCommPort port;
-    ConsoleHost host(port, files, view);
+    ProgressView view(out, isatty(STDOUT_FILENO) == 1, options.Quiet, run.FilesToSend());
+    run.Observers.Add(view);
     std::string portText = options.Port;
     try {
-        portText = ConfigurePort(port, options);
-        host.UpdateSucceeded = false;
-        files.FirmFileIndex = 0;
-        port.OpenCommPort();
+        portText = ConfigurePort(run.Port, options);
+        run.Succeeded = false;
+        run.Files.FirmFileIndex = 0;
+        run.Port.OpenCommPort();
     } catch (const ECommError& error) {
         // The "COM Error" line came when the error was made; then the window's message, then
         // what the system said and what to do about it.
@@ -127,19 +140,19 @@ int RunUpdateCommand(const CliOptions& options)
         Complain(advice.empty() ? "the port " + portText + " could not be set up (error code " +
                                       std::to_string(error.Code) + ")."
                                 : advice);
-        files.ReleaseFirmFiles();
+        run.Files.ReleaseFirmFiles();
         return 2;
     } catch (const Exception& error) {
         ShowException(error);
-        files.ReleaseFirmFiles();
+        run.Files.ReleaseFirmFiles();
         return 2;
     }
 
-    TFirmThread* worker = TThread::Create<TFirmThread>(true, host, WaitSavedLimit());
+    TFirmThread* worker = TThread::Create<TFirmThread>(true, run, WaitSavedLimit());
     worker->OnTerminate = [&](TThread* sender) {
         ReportFatalError(sender->FatalException());
-        FirmClosePort(&port, files, {});
-        if (host.UpdateSucceeded) {
+        FirmClosePort(&run.Port, run.Files, {});
+        if (run.Succeeded) {
             view.ShowOutcome(Texts::UpdateOk);
         } else {
             view.ShowOutcome(Texts::UpdateError);
@@ -152,11 +165,11 @@ int RunUpdateCommand(const CliOptions& options)
     } catch (const std::exception& error) {
         delete worker;  // never started, so it cannot free itself
         Complain(std::string("cannot start the update: ") + error.what());
-        FirmClosePort(&port, files, {});
+        FirmClosePort(&run.Port, run.Files, {});
         return 2;
     }
     QCoreApplication::exec();
     // The worker frees itself after its done handler; nothing it uses may go before that.
     TThread::WaitForAll();
-    return host.UpdateSucceeded ? 0 : 1;
+    return run.Succeeded ? 0 : 1;
 }

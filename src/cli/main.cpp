@@ -38,7 +38,5 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     Application().Title = Texts::ApplicationTitle;
-    StderrMessageService messages;  // every message box becomes a line on stderr
-    ScopedMessageService useMessages(messages);
     return RunUpdateCommand(parsed.Options);
 }

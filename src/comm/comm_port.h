@@ -93,6 +93,9 @@ public:
     void WriteBuffer(const uint8_t* buffer, int32_t count);
     bool WriteCharacter(uint8_t byte);
     uint32_t ReadBytes(uint8_t* buffer, uint32_t size);
+    // Bytes written but still waiting in the device's output queue (TIOCOUTQ); 0 when the port
+    // is closed or the device cannot tell.
+    int64_t QueuedOutputBytes() const;
 
     bool PortOpen = false;
     COMMTIMEOUTS Timeouts;

@@ -2,7 +2,6 @@
 // The connect phase: restart the receiver and read its console until it is in its loader.
 #include "FirmThread.h"
 
-#include "Sleep.h"
 #include "SystemTexts.h"
 
 #include <string>
@@ -16,7 +15,7 @@ void TFirmThread::PassConnect()
         Step = ST_WAITREPLY;
         break;
     case ST_SENDLOAD:
-        Sleep(100);
+        Pause(100);
         SendCommand(Texts::CmdLoad);
         Status(Texts::StatusInitialisation);
         Log(StatusText + Texts::LogHelpSuffix);
@@ -49,7 +48,7 @@ void TFirmThread::PassWaitReply()
             ClearRecvBuffer();
             Status(Texts::StatusConnected);
             Log(StatusText + Texts::LogInStartMenuSuffix);
-            Sleep(100);
+            Pause(100);
             Phase = PH_TRANSFER;
             Step = ST_SENDLOAD;
         } else if (RecvContains(Texts::MarkerBinaryMode)) {
@@ -115,12 +114,12 @@ void TFirmThread::PassWaitReply()
             ClearRecvBuffer();
             StatusAndLog(Texts::StatusTryingToConnect);
             Step = ST_SENDLOAD;
-            Sleep(100);
+            Pause(100);
         }
     }
     if (readNothing > 15) {
         StatusAndLog(Texts::StatusNoConnection);
-        Sleep(100);
+        Pause(100);
         Phase = PH_RESTART;
     }
 }

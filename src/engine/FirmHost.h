@@ -3,6 +3,8 @@
 // file set. The window implements it in the GUI, a console host in the CLI, fakes in tests.
 #pragma once
 
+#include "RunObserver.h"
+
 #include <cstdint>
 #include <string>
 
@@ -30,4 +32,9 @@ public:
 
     // Optional, for front ends that show the run's status texts (the window shows none).
     virtual void ShowStatusText(const std::string& /*statusText*/) {}
+
+    // Who follows the run (called on the worker; see RunObserver). By default nobody.
+    virtual RunObserver& Observer();
+    // Where the run writes its update log. By default "logUpdate.txt" in the current directory.
+    virtual std::string UpdateLogPath() const;
 };

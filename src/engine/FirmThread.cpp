@@ -24,9 +24,16 @@ void TFirmThread::Execute()
 
 void TFirmThread::RunUpdate()
 {
-    StartRun();
-    while (!Terminated())
-        Pass();
+    RunObserver& observer = Host.Observer();
+    try {
+        StartRun();
+        while (!Terminated())
+            Pass();
+    } catch (...) {
+        observer.RunEnds(RunOutcome::Error, WrittenLogPath);
+        throw;
+    }
+    observer.RunEnds(Succeeded ? RunOutcome::Ok : RunOutcome::Error, WrittenLogPath);
 }
 
 void TFirmThread::StartRun()
@@ -36,6 +43,8 @@ void TFirmThread::StartRun()
     readNothing = 0;
     readStuff = 0;
     flashCount = 0;
+    Succeeded = false;
+    WrittenLogPath.clear();
     const int32_t type = Host.GetFirstFirmFileType();
     UpdateLog = std::make_unique<TStringList>();
     Log(Texts::LogLoadingFirmware);
@@ -44,6 +53,7 @@ void TFirmThread::StartRun()
     } else {
         LoadFirmFile(type);
         const std::string name = Host.GetFirmFileName(type);
+        NameCurrentFile(name);
         Log(Texts::LogLoadingFile + name);
         RecvBuffer = std::make_unique<uint8_t[]>(static_cast<size_t>(RecvSize));
         ClearRecvBuffer();
@@ -75,14 +85,23 @@ void TFirmThread::Pass()
     }
 }
 
+void TFirmThread::NameCurrentFile(const std::string& path)
+{
+    CurrentFile.Path = path;
+    CurrentFile.Size = FileLen;
+    CurrentFile.Sha256 = Sha256Hex(FileData.get(), static_cast<size_t>(FileLen));
+}
+
 void TFirmThread::Log(const std::string& entry)
 {
     UpdateLog->Add(entry);
+    Host.Observer().LogEntry(entry);
 }
 
 void TFirmThread::Status(const std::string& text)
 {
     StatusText = text;
+    Host.Observer().StatusText(text);
     Synchronize([this] { ShowStatus(); });
 }
 

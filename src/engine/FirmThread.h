@@ -36,6 +36,18 @@ public:
     static constexpr int32_t ST_WAITSAVED = 8;
     static constexpr int32_t ST_SENDRESTART = 9;
 
+    // The pauses of a successful run, in milliseconds: before "l", between "l" and the file,
+    // after a stored file, before each later file, after the last one (twice), before and after
+    // the start command. Their sum is the run's fixed time (see RunEstimate.h).
+    static constexpr unsigned PauseBeforeLoad = 70;
+    static constexpr unsigned PauseBeforeFile = 200;
+    static constexpr unsigned PauseAfterSaved = 1000;
+    static constexpr unsigned PauseBeforeNextFile = 1000;
+    static constexpr unsigned PauseAllSent = 500;
+    static constexpr unsigned PauseAllSentMore = 1000;
+    static constexpr unsigned PauseBeforeStart = 100;
+    static constexpr unsigned PauseAfterStart = 5000;
+
     // How many "found flash" answers in a row (no connect marker between them) end the run.
     static constexpr int FlashLimit = 60;
 
@@ -59,6 +71,8 @@ protected:
     bool SendDataToPort();
     bool LoadFirmFile(int32_t type);
     void FreeRecvBuffer();
+    // A pause of the run, told to the observer first.
+    void Pause(unsigned milliseconds);
     // Run on the user-interface thread through Synchronize.
     void UpdateProgress();
     void ShowStatus();
@@ -75,6 +89,12 @@ protected:
     int32_t RecvSize = 2048;
     std::string StatusText;
     std::unique_ptr<TStringList> UpdateLog;
+    // The file being sent, as the observer is told of it.
+    RunFile CurrentFile;
+    // Every file was done (the window's success flag was set).
+    bool Succeeded = false;
+    // The update log this run wrote; empty until it is written.
+    std::string WrittenLogPath;
 
 private:
     void StartRun();
@@ -88,6 +108,7 @@ private:
     void PassRestart();
     void PassEnd();
 
+    void NameCurrentFile(const std::string& path);
     void Log(const std::string& entry);
     void Status(const std::string& text);
     void StatusAndLog(const std::string& text);

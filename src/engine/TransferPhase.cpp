@@ -3,7 +3,6 @@
 // file, the start command and the end of the run.
 #include "FirmThread.h"
 
-#include "Sleep.h"
 #include "SystemTexts.h"
 
 #include <string>
@@ -13,14 +12,14 @@ void TFirmThread::PassTransfer()
     switch (Step) {
     case ST_SENDLOAD:
         ClearRecvBuffer();
-        Sleep(70);
+        Pause(PauseBeforeLoad);
         SendCommand(Texts::CmdLoad);
         StatusAndLog(Texts::StatusSendingFile4);
         Step = ST_SENDFILE;
         break;
     case ST_SENDFILE:
         // No prompt is awaited between "l" and the file.
-        Sleep(200);
+        Pause(PauseBeforeFile);
         if (SendDataToPort()) {
             StatusAndLog(Texts::StatusFileSent);
             Step = ST_WAITRESULT;
@@ -45,7 +44,7 @@ void TFirmThread::PassWaitResult()
 {
     if (readNothing >= 60) {
         Status(Texts::StatusReadError);
-        Sleep(100);
+        Pause(100);
         Phase = PH_RESTART;
         return;
     }
@@ -64,13 +63,13 @@ void TFirmThread::PassWaitResult()
             ClearRecvBuffer();
             readNothing = 0;
             StatusAndLog(Texts::StatusFin);
-            Sleep(100);
+            Pause(100);
             Phase = PH_NEXTFILE;
         } else if (RecvContains(Texts::MarkerWrong)) {
             ClearRecvBuffer();
             readNothing = 0;
             StatusAndLog(Texts::StatusWrong);
-            Sleep(100);
+            Pause(100);
             Phase = PH_RESTART;
         } else if (++readStuff > 60) {
             // Counted over all files of the run since the connect phase last reset it.
@@ -88,7 +87,7 @@ void TFirmThread::PassWaitSaved()
 {
     if (readNothing >= 60 || std::chrono::steady_clock::now() - waitSavedSince >= WaitSavedLimit) {
         StatusAndLog(Texts::StatusReadError);
-        Sleep(100);
+        Pause(100);
         Phase = PH_RESTART;
         return;
     }
@@ -97,7 +96,7 @@ void TFirmThread::PassWaitSaved()
             ClearRecvBuffer();
             readNothing = 0;
             StatusAndLog(Texts::StatusSaved);
-            Sleep(1000);
+            Pause(PauseAfterSaved);
             Phase = PH_NEXTFILE;
         }
     } else if (++readNothing % 10 == 0) {
@@ -113,26 +112,28 @@ void TFirmThread::PassNextFile()
         Step = ST_SENDLOAD;
         LoadFirmFile(type);
         const std::string name = Host.GetFirmFileName(type);
+        NameCurrentFile(name);
         Log(Texts::LogNextFile + name);
         Progress = 0;
-        Sleep(1000);
+        Pause(PauseBeforeNextFile);
     } else {
         // Every file is done: the run has succeeded, whatever happens to the start command.
         Status(Texts::StatusAllFilesSent);
+        Succeeded = true;
         Synchronize([this] { SetUpdateOk(); });
         Log(StatusText);
-        Sleep(500);
-        Sleep(1000);
+        Pause(PauseAllSent);
+        Pause(PauseAllSentMore);
         Phase = PH_RESTART;
     }
 }
 
 void TFirmThread::PassRestart()
 {
-    Sleep(100);
+    Pause(PauseBeforeStart);
     SendCommand(Texts::CmdStart);
     StatusAndLog(Texts::StatusStartingReceiver);
-    Sleep(5000);
+    Pause(PauseAfterStart);
     Phase = PH_END;
 }
 
@@ -141,7 +142,9 @@ void TFirmThread::PassEnd()
 {
     FreeRecvBuffer();
     Log(Texts::LogTerminated);
-    UpdateLog->SaveToFile(Texts::UpdateLogFileName);
+    const std::string logPath = Host.UpdateLogPath();
+    UpdateLog->SaveToFile(logPath);
+    WrittenLogPath = logPath;
     UpdateLog.reset();
     Terminate();
 }

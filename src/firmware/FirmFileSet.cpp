@@ -21,7 +21,7 @@ void FirmFileSet::BuildFirmFileList()
     size_t found = 0;
     for (const char* name : FirmFileLookupNames) {
         // The directory is asked for anew for each name, as the set has always done.
-        const std::string directory = CurrentDirectory();
+        const std::string directory = Folder.empty() ? CurrentDirectory() : Folder;
         if (directory.empty())
             continue;  // no directory to look in: nothing is found (never the root by accident)
         const std::string path = directory + name;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The firmware file set: up to three files found by fixed name in the current directory, read
+// The firmware file set: up to three files found by fixed name in a folder, read
 // whole into memory before an update run and handed out one at a time to the worker.
 #pragma once
 
@@ -25,6 +25,9 @@ public:
 
     // Called by GetFirmFileName with the text for the status line (may be empty).
     std::function<void(const std::string&)> ShowStatusText;
+    // The folder the files are looked for in (no "/" at the end); empty: the current directory,
+    // asked for anew for each name.
+    std::string Folder;
 
     void BuildFirmFileList();
     // True when at least one listed file could be opened. A listed regular file that cannot be

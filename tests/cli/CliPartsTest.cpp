@@ -3,6 +3,7 @@
 #include "CliOptions.h"
 #include "ProgressView.h"
 #include "SystemTexts.h"
+#include "TextSink.h"
 
 #include <gtest/gtest.h>
 
@@ -37,65 +38,87 @@ TEST(CliOptions, ParsesEachForm)
         EXPECT_NE(ParseCliOptions(bad).Error, "") << bad[0];
 }
 
-// Runs `show` on a view writing into a memory stream and returns what it wrote.
-template <class Show>
-std::string Output(bool terminal, bool quiet, Show show)
-{
-    char* data = nullptr;
-    size_t size = 0;
-    std::FILE* out = open_memstream(&data, &size);
-    {
-        ProgressView view(out, terminal, quiet);
-        show(view);
-    }
-    std::fclose(out);
-    std::string text(data, size);
-    std::free(data);
-    return text;
-}
+// Keeps what a view hands on: texts as they are, frames marked with a leading '~'.
+struct Recorder : TextSink {
+    void Text(std::string text) override { All += text; }
+    void Frame(std::string text) override { All += "~" + text; }
+    std::string All;
+};
 
-void OneFile(ProgressView& view)
+const RunFile Font{"/fw/font.app", 4096, std::string(64, 'a')};
+const RunFile Decoder{"/fw/decoder.app", 11520, std::string(64, 'b')};
+
+// One file of 4096 bytes sent at 8,192 bytes a second, sampled every 62.5 ms (exact in binary);
+// the clock is the test's own.
+std::string OneFile(bool terminal, bool quiet)
 {
-    view.ShowFileName("/fw/font.app");
-    view.ShowStatus(Texts::StatusSendingFile4);
-    for (int p : {5, 9, 36, 72, 84, 88, 92, 96, 100})
-        view.ShowProgress(p);
-    view.ShowStatus(Texts::StatusPleaseWait);
-    view.ShowStatus(Texts::StatusPleaseWait);  // a repeat is not shown again
-    view.ShowProgress(0);                      // the reset at the end shows nothing
+    Recorder out;
+    double now = 0;
+    ProgressView view(out, terminal, quiet, {Font, Decoder}, [&] { return now; });
+    view.StatusText(Texts::StatusSendingFile4);
+    view.FileBegins(Font);
+    for (int64_t bytes = 512; bytes < 4096; bytes += 512) {
+        now += 0.0625;
+        view.FileProgress(Font, bytes, 0);
+    }
+    now += 0.0625;
+    view.FileEnds(Font, 4096, true);
+    view.StatusText(Texts::StatusPleaseWait);
+    view.StatusText(Texts::StatusPleaseWait);  // a repeat is not shown again
     view.ShowOutcome(Texts::UpdateOk);
+    return out.All;
 }
 
 TEST(ProgressView, PlainLinesInStepsOfTen)
 {
-    const std::string out = Output(false, false, OneFile);
-    const std::string expected = "Sending /fw/font.app\n"
-                                 "Datei wird \xC3\xBC" "bertragen....\n"
-                                 "36%\n72%\n84%\n92%\n100%\n"
-                                 "Bitte warten...\n"
-                                 "Update OK\n";
+    const std::string out = OneFile(false, false);
+    // Samples every 12.5 %: a line for each ten reached, the tens skipped stay unsaid.
     // The umlaut is shown in the terminal's encoding (UTF-8 here) or as the system's byte.
-    const std::string latin = "Sending /fw/font.app\n"
-                              "Datei wird \xFC" "bertragen....\n"
-                              "36%\n72%\n84%\n92%\n100%\n"
-                              "Bitte warten...\n"
-                              "Update OK\n";
-    EXPECT_TRUE(out == expected || out == latin) << out;
+    const std::string body = "Sending /fw/font.app\n"
+                             "10%\n20%\n30%\n50%\n60%\n70%\n80%\n100%\n"
+                             "font.app: 4096 bytes in 0.50 s, 8.2 kB/s\n"
+                             "Bitte warten...\n"
+                             "Update OK\n";
+    const std::string utf8 = "Datei wird \xC3\xBC" "bertragen....\n" + body;
+    const std::string latin = "Datei wird \xFC" "bertragen....\n" + body;
+    EXPECT_TRUE(out == utf8 || out == latin) << out;
 }
 
 TEST(ProgressView, OneRedrawnLineOnATerminal)
 {
-    const std::string out = Output(true, false, OneFile);
-    EXPECT_NE(out.find("\r["), std::string::npos);
-    EXPECT_NE(out.find("] 100%\n"), std::string::npos);
-    EXPECT_EQ(out.find("36%\n"), std::string::npos);  // redrawn, not a line per step
+    const std::string out = OneFile(true, false);
+    // Redrawn at most ten times a second: frames at 1, 3, 5 and 7 sixteenths of a second, then
+    // the last one, which is never dropped.
+    size_t frames = 0;
+    for (size_t at = out.find("~\r"); at != std::string::npos; at = out.find("~\r", at + 1))
+        ++frames;
+    EXPECT_EQ(frames, 4u) << out;
+    // 1536 bytes at 0.1875 s: the rate seen so far, the time left for the file and for the run
+    // (0.31 s, the next file at that rate 1.41 s, then the pauses still to come 9.87 s).
+    EXPECT_NE(out.find("~\rfont.app  37%  1536/4096 bytes  8.2 kB/s  0:00 left, run 0:12 left"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("\rfont.app  100%  4096/4096 bytes"), std::string::npos) << out;
+    EXPECT_NE(out.find("\nfont.app: 4096 bytes in 0.50 s, 8.2 kB/s\n"), std::string::npos);
+    EXPECT_EQ(out.find("37%\n"), std::string::npos);  // redrawn, not a line per step
     EXPECT_EQ(out.substr(out.size() - 11), "\nUpdate OK\n");
 }
 
 TEST(ProgressView, QuietShowsOnlyTheOutcome)
 {
-    EXPECT_EQ(Output(false, true, OneFile), "Update OK\n");
-    EXPECT_EQ(Output(true, true, OneFile), "Update OK\n");
+    EXPECT_EQ(OneFile(false, true), "Update OK\n");
+    EXPECT_EQ(OneFile(true, true), "Update OK\n");
+}
+
+TEST(ProgressView, ASendThatStopsShortSaysHowFarItGot)
+{
+    Recorder out;
+    double now = 0;
+    ProgressView view(out, false, false, {Font}, [&] { return now; });
+    view.FileBegins(Font);
+    now = 0.25;
+    view.FileEnds(Font, 1000, false);
+    EXPECT_EQ(out.All, "Sending /fw/font.app\nfont.app: stopped after 1000 of 4096 bytes (0.25 s)\n");
 }
 
 }  // namespace

@@ -1,0 +1,138 @@
+// SPDX-License-Identifier: MIT
+#include "ConsoleWriter.h"
+
+#include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <poll.h>
+#include <unistd.h>
+
+struct ConsoleWriter::State {
+    struct Item {
+        std::string Text;
+        bool Frame = false;
+    };
+    int Fd = -1;
+    std::mutex Lock;
+    std::condition_variable Changed;
+    std::deque<Item> Queue;
+    bool Busy = false;      // the thread holds an item it is writing
+    bool Stopping = false;
+    bool Gone = false;
+    uint64_t Written = 0;   // bytes written so far (Drain watches it move)
+
+    // Writes all of `text`; false when the descriptor is gone or fails.
+    bool WriteAll(const std::string& text)
+    {
+        size_t done = 0;
+        while (done < text.size()) {
+            const ssize_t n = ::write(Fd, text.data() + done, text.size() - done);
+            if (n > 0) {
+                done += static_cast<size_t>(n);
+                std::lock_guard lock(Lock);
+                Written += static_cast<uint64_t>(n);
+                Changed.notify_all();
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                pollfd p{Fd, POLLOUT, 0};
+                ::poll(&p, 1, 100);
+                continue;
+            }
+            return false;  // EIO, EPIPE and every other failure: the reader has gone
+        }
+        return true;
+    }
+
+    void Run()
+    {
+        std::unique_lock lock(Lock);
+        for (;;) {
+            Changed.wait(lock, [this] { return Stopping || !Queue.empty(); });
+            if (Queue.empty())
+                return;  // stopping with nothing left
+            Item item = std::move(Queue.front());
+            Queue.pop_front();
+            Busy = true;
+            lock.unlock();
+            const bool ok = Gone || WriteAll(item.Text);
+            lock.lock();
+            Busy = false;
+            if (!ok) {
+                Gone = true;
+                Queue.clear();
+            }
+            Changed.notify_all();
+        }
+    }
+};
+
+ConsoleWriter::ConsoleWriter(int fd) : Shared(std::make_shared<State>())
+{
+    Shared->Fd = fd;
+    // The thread holds the state too: one left blocked in a write at exit never sees it freed.
+    Thread = std::thread([state = Shared] { state->Run(); });
+}
+
+ConsoleWriter::~ConsoleWriter()
+{
+    const bool drained = Drain();
+    {
+        std::lock_guard lock(Shared->Lock);
+        Shared->Stopping = true;
+        Shared->Queue.clear();
+    }
+    Shared->Changed.notify_all();
+    if (drained)
+        Thread.join();
+    else
+        Thread.detach();
+}
+
+void ConsoleWriter::Enqueue(std::string text, bool frame)
+{
+    {
+        std::lock_guard lock(Shared->Lock);
+        if (Shared->Gone || Shared->Stopping)
+            return;
+        if (frame && !Shared->Queue.empty() && Shared->Queue.back().Frame)
+            Shared->Queue.back().Text = std::move(text);
+        else
+            Shared->Queue.push_back({std::move(text), frame});
+    }
+    Shared->Changed.notify_all();
+}
+
+void ConsoleWriter::Text(std::string text)
+{
+    Enqueue(std::move(text), false);
+}
+
+void ConsoleWriter::Frame(std::string text)
+{
+    Enqueue(std::move(text), true);
+}
+
+bool ConsoleWriter::Drain(std::chrono::milliseconds stallLimit)
+{
+    std::unique_lock lock(Shared->Lock);
+    for (;;) {
+        if (Shared->Queue.empty() && !Shared->Busy)
+            return true;
+        const uint64_t before = Shared->Written;
+        const bool moved = Shared->Changed.wait_for(lock, stallLimit, [&] {
+            return Shared->Written != before || (Shared->Queue.empty() && !Shared->Busy);
+        });
+        if (!moved)
+            return false;
+    }
+}
+
+bool ConsoleWriter::Gone() const
+{
+    std::lock_guard lock(Shared->Lock);
+    return Shared->Gone;
+}
