@@ -5,7 +5,7 @@
 
 std::string CliUsage()
 {
-    return "Usage: zendrak-cli [-p PORT] [-C DIR] [-q]\n"
+    return "Usage: zendrak-cli [-p PORT] [-C DIR] [-q] [--json] [--trace FILE] [--check]\n"
            "       zendrak-cli --list-ports\n"
            "       zendrak-cli --help | --version\n"
            "\n"
@@ -17,13 +17,26 @@ std::string CliUsage()
            "                with \"/\"; without -p the number saved in Zendrak.dat (1 if none)\n"
            "  -C DIR        change into DIR first (firmware files, Zendrak.dat, logUpdate.txt)\n"
            "  -q            show no status texts and no progress, only the outcome\n"
+           "  --json        write the run as JSON events on stdout, one object per line\n"
+           "                (see \"For scripts\" in the help and the README)\n"
+           "  --trace FILE  write what goes over the line to FILE, time-stamped: commands,\n"
+           "                the receiver's output, pauses, where each file's send begins\n"
+           "                and ends (never the files' contents), log entries, the outcome\n"
+           "  --check       send nothing: list the files that would be sent (size, SHA-256),\n"
+           "                the missing or empty ones, the port and the estimated duration,\n"
+           "                then open and close the port; exit 0 when an update could start\n"
            "  --list-ports  list the serial ports: COM text, device path, description\n"
            "  --help        show this text\n"
            "  --version     show the version\n"
            "\n"
+           "On a terminal the progress line shows the file, percent, bytes, rate and the time\n"
+           "left for the file and the whole run; piped, a line at each 10 %. After each file a\n"
+           "line gives its size, time and average rate.\n"
+           "\n"
            "Exit status: 0 after \"Update OK\", 1 after \"Update Error\", 2 for a usage error,\n"
            "when no firmware file is there or one cannot be used, when another update runs in\n"
-           "the same directory, or when the port cannot be set up or opened.\n"
+           "the same directory, or when the port cannot be set up or opened (with --check: 0\n"
+           "when an update could start, 2 when not).\n"
            "Zendrak.dat is only read, never written. The port map is\n"
            "$XDG_CONFIG_HOME/zendrak/ports (default ~/.config/zendrak/ports), lines COM<n>=<device>.\n";
 }
@@ -54,15 +67,21 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
     bool update = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "-p" || arg == "-C") {
+        if (arg == "-p" || arg == "-C" || arg == "--trace") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 result.Error = "option " + arg + " needs a value";
                 return result;
             }
-            (arg == "-p" ? o.Port : o.Directory) = args[++i];
+            (arg == "-p" ? o.Port : arg == "-C" ? o.Directory : o.Trace) = args[++i];
             update = true;
         } else if (arg == "-q") {
             o.Quiet = true;
+            update = true;
+        } else if (arg == "--json") {
+            o.Json = true;
+            update = true;
+        } else if (arg == "--check") {
+            o.Check = true;
             update = true;
         } else if (arg == "--list-ports" || arg == "--help" || arg == "-h" ||
                    arg == "--version") {
@@ -85,8 +104,23 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
         result.Error = "--list-ports, --help and --version take no other options";
         return result;
     }
+    if (o.Check && !o.Trace.empty()) {
+        result.Error = "--check sends nothing, so --trace would have nothing to record";
+        return result;
+    }
     if (!o.Port.empty() && o.Port[0] != '/' && ComNumberOfOption(o.Port) == 0)
         result.Error = "-p: not a port: " + o.Port + " (COM<n> with n from 1 to 255, or a "
                                                      "device path starting with \"/\")";
     return result;
+}
+
+bool WantsJson(const std::vector<std::string>& args)
+{
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--json")
+            return true;
+        if (args[i] == "-p" || args[i] == "-C" || args[i] == "--trace")
+            ++i;  // a value, even one that reads "--json"
+    }
+    return false;
 }

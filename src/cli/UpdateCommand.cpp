@@ -1,41 +1,37 @@
 // SPDX-License-Identifier: MIT
 #include "UpdateCommand.h"
 
+#include "CheckCommand.h"
 #include "ConsoleWriter.h"
 #include "Exceptions.h"
 #include "FirmThread.h"
 #include "FolderLock.h"
+#include "JsonOutput.h"
 #include "Messages.h"
 #include "PortErrorAdvice.h"
 #include "PortErrors.h"
 #include "PortSettings.h"
 #include "ProgressView.h"
 #include "QueuedMessages.h"
+#include "RunPlanning.h"
 #include "RunStart.h"
 #include "SystemTexts.h"
+#include "TraceOutput.h"
 #include "UpdateRun.h"
 #include "Win1252.h"
 #include "comm_port.h"
 
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cerrno>
+#include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
 namespace {
-
-// The command's own lines on stderr go the way of the message boxes' lines, in order with them.
-TextSink* ErrorLines = nullptr;
-
-void Complain(const std::string& text)
-{
-    if (ErrorLines)
-        ErrorLines->Text("zendrak-cli: " + text + "\n");
-}
 
 // A test can shorten the bound on the wait for a stored file (not part of the usage).
 std::chrono::milliseconds WaitSavedLimit()
@@ -49,83 +45,117 @@ std::chrono::milliseconds WaitSavedLimit()
     return std::chrono::minutes(15);
 }
 
-// The port as the window sets it up: the device, 115200 baud, 8 data bits, no parity, one stop
-// bit. Returns the text the port's error messages name it by.
-std::string ConfigurePort(TCommPort& port, const CliOptions& options)
-{
-    if (!options.Port.empty() && options.Port[0] == '/') {
-        // SetCommPort makes a COM name (\\.\ + its text); a device path is the name itself.
-        port.SetCommPort(options.Port);
-        port.PortName = options.Port;
-        port.SetBaudRate(LinkBaudRate);
-        port.SetByteSize(8);
-        port.SetParity(NOPARITY);
-        port.SetStopBits(ONESTOPBIT);
-        return options.Port;
-    }
-    uint8_t number = ComPortNumber;
-    if (!options.Port.empty())
-        number = static_cast<uint8_t>(ComNumberOfOption(options.Port));
-    ConfigureCommPort(port, number);
-    return "COM" + std::to_string(number);
-}
-
 // An error that ended the worker early. The port's errors have shown their "COM Error" line
 // already; anything else (the log that could not be written) would go unseen otherwise.
-void ReportFatalError(const std::exception_ptr& fatal)
+std::string FatalErrorText(const std::exception_ptr& fatal)
 {
     if (!fatal)
-        return;
+        return {};
     try {
         std::rethrow_exception(fatal);
     } catch (const ECommError&) {
     } catch (const Exception& error) {
-        Complain("the run ended early: " + ToTerminalText(error.Message));
+        return "the run ended early: " + ToTerminalText(error.Message);
     } catch (const std::exception& error) {
-        Complain(std::string("the run ended early: ") + error.what());
+        return std::string("the run ended early: ") + error.what();
     } catch (...) {
-        Complain("the run ended early by an unknown error");
+        return "the run ended early by an unknown error";
     }
+    return {};
 }
+
+// A descriptor closed when the command ends (after the writer that uses it).
+struct OwnedFd {
+    int Fd = -1;
+    ~OwnedFd()
+    {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+};
 
 }  // namespace
 
 int RunUpdateCommand(const CliOptions& options)
 {
-    // Nothing the run writes to stdout or stderr may hold back the worker: both are written by
-    // threads of their own, and what they still hold is written before the command returns.
+    const auto started = std::chrono::steady_clock::now();
+    const auto sinceStart = [started] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    };
+    // Nothing the run writes to stdout, stderr or the trace may hold back the worker: each is
+    // written by a thread of its own, and what they still hold is written before the command
+    // returns (see ConsoleWriter::Drain for the bound).
+    OwnedFd traceFd;
+    std::unique_ptr<ConsoleWriter> traceWriter;
     ConsoleWriter out(STDOUT_FILENO);
     ConsoleWriter err(STDERR_FILENO);
-    ErrorLines = &err;
-    struct Forget {
-        ~Forget() { ErrorLines = nullptr; }
-    } forget;
+    const auto complain = [&err](const std::string& text) { err.Text("zendrak-cli: " + text + "\n"); };
+    std::unique_ptr<JsonOutput> json;
+    if (options.Json)
+        json = std::make_unique<JsonOutput>(out, sinceStart);
+    // With --json the end event comes first, before anything else is said of an early end.
+    const auto finish = [&json](int code) {
+        if (json)
+            json->End(code);
+        return code;
+    };
     QueuedMessageService messages(err);  // every message box becomes a line on stderr
+    if (json)
+        messages.Listen([&json](const MessageBoxRequest& box) { json->Message(box); });
     ScopedMessageService useMessages(messages);
 
+    if (!options.Trace.empty()) {
+        traceFd.Fd = ::open(options.Trace.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (traceFd.Fd < 0) {
+            const std::string reason = std::strerror(errno);
+            finish(2);
+            complain("cannot create the trace file " + options.Trace + ": " + reason);
+            return 2;
+        }
+        traceWriter = std::make_unique<ConsoleWriter>(traceFd.Fd);
+    }
     if (!options.Directory.empty() && chdir(options.Directory.c_str()) != 0) {
-        Complain("cannot change into " + options.Directory + ": " + std::strerror(errno));
+        const std::string reason = std::strerror(errno);
+        finish(2);
+        complain("cannot change into " + options.Directory + ": " + reason);
         return 2;
     }
     // One run per folder, from before the files are read until the log is written.
     FolderLock folder;
     if (!TakeRunFolder(folder))
-        return 2;
+        return finish(2);
     if (options.Port.empty())
         ReadPortSettings();  // shows "Error open Zendrak.dat !!!" and keeps port 1 when missing
 
     UpdateRun run({});  // the current directory, which -C has made the one asked for
-    if (!run.ReadFiles()) {
-        if (!run.Files.Problem.Empty())
-            ShowFirmFileProblem(run.Files.Problem);
-        else
-            Complain("no firmware file (font.app, decoder.app, out.app) in this directory; "
+    const bool filesRead = run.ReadFiles();
+    if (!run.Files.Problem.Empty())
+        ShowFirmFileProblem(run.Files.Problem);  // a file that cannot be used stops the start
+    if (options.Check)
+        return finish(RunCheck(run, options, filesRead, out, err, json.get()));
+    if (!filesRead) {
+        finish(2);
+        if (run.Files.Problem.Empty())
+            complain("no firmware file (font.app, decoder.app, out.app) in this directory; "
                      "nothing was sent and no log was written.");
         return 2;
     }
 
-    ProgressView view(out, isatty(STDOUT_FILENO) == 1, options.Quiet, run.FilesToSend());
-    run.Observers.Add(view);
+    std::unique_ptr<ProgressView> view;
+    if (json) {
+        json->Start(PlanOf(run, options));
+        run.Observers.Add(*json);
+    } else {
+        view = std::make_unique<ProgressView>(out, isatty(STDOUT_FILENO) == 1, options.Quiet,
+                                              run.FilesToSend());
+        run.Observers.Add(*view);
+    }
+    std::unique_ptr<TraceOutput> trace;
+    if (traceWriter) {
+        trace = std::make_unique<TraceOutput>(*traceWriter, sinceStart);
+        run.Observers.Add(*trace);
+    }
+
     std::string portText = options.Port;
     try {
         portText = ConfigurePort(run.Port, options);
@@ -137,7 +167,8 @@ int RunUpdateCommand(const CliOptions& options)
         // what the system said and what to do about it.
         ShowComError(error.Code, portText);
         const std::string advice = PortErrorAdvice(error.LastError, error.Holders);
-        Complain(advice.empty() ? "the port " + portText + " could not be set up (error code " +
+        finish(2);
+        complain(advice.empty() ? "the port " + portText + " could not be set up (error code " +
                                       std::to_string(error.Code) + ")."
                                 : advice);
         run.Files.ReleaseFirmFiles();
@@ -145,31 +176,32 @@ int RunUpdateCommand(const CliOptions& options)
     } catch (const Exception& error) {
         ShowException(error);
         run.Files.ReleaseFirmFiles();
-        return 2;
+        return finish(2);
     }
 
     TFirmThread* worker = TThread::Create<TFirmThread>(true, run, WaitSavedLimit());
     worker->OnTerminate = [&](TThread* sender) {
-        ReportFatalError(sender->FatalException());
+        const std::string fatal = FatalErrorText(sender->FatalException());
+        if (!fatal.empty())
+            complain(fatal);
         FirmClosePort(&run.Port, run.Files, {});
-        if (run.Succeeded) {
-            view.ShowOutcome(Texts::UpdateOk);
-        } else {
-            view.ShowOutcome(Texts::UpdateError);
+        const char* outcome = run.Succeeded ? Texts::UpdateOk : Texts::UpdateError;
+        if (view)
+            view->ShowOutcome(outcome);
+        if (!run.Succeeded)
             MessageBox(Texts::UpdateError, Texts::BoxCaption, MsgIcon::Warning);
-        }
         QCoreApplication::quit();
     };
     try {
         worker->Start();
     } catch (const std::exception& error) {
         delete worker;  // never started, so it cannot free itself
-        Complain(std::string("cannot start the update: ") + error.what());
+        complain(std::string("cannot start the update: ") + error.what());
         FirmClosePort(&run.Port, run.Files, {});
-        return 2;
+        return finish(2);
     }
     QCoreApplication::exec();
     // The worker frees itself after its done handler; nothing it uses may go before that.
     TThread::WaitForAll();
-    return run.Succeeded ? 0 : 1;
+    return finish(run.Succeeded ? 0 : 1);
 }

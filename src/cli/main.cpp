@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // zendrak-cli: the update run from the command line, over the same engine as the window.
 #include "CliOptions.h"
+#include "JsonOutput.h"
 #include "ListPorts.h"
 #include "Messages.h"
 #include "StandardDescriptors.h"
@@ -17,8 +18,12 @@ int main(int argc, char** argv)
     // Before anything is opened: the port must never take the number of stdout or stderr.
     if (!EnsureStandardDescriptors())
         return 2;
-    const CliParse parsed = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const CliParse parsed = ParseCliOptions(args);
     if (!parsed.Error.empty()) {
+        if (WantsJson(args))
+            std::fputs(UsageErrorEvent().c_str(), stdout);
+        std::fflush(stdout);
         std::fprintf(stderr, "zendrak-cli: %s\n%s", parsed.Error.c_str(), CliUsage().c_str());
         return 2;
     }
