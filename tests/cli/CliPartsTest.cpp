@@ -4,6 +4,7 @@
 #include "ProgressView.h"
 #include "SystemTexts.h"
 #include "TextSink.h"
+#include "TraceOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,47 @@ TEST(CliOptions, ParsesEachForm)
          {std::vector<std::string>{"-C"}, {"-p", ""}, {"--list-ports", "--help"},
           {"--list-ports", "-p", "COM1"}, {"file.app"}, {"--port=COM1"}})
         EXPECT_NE(ParseCliOptions(bad).Error, "") << bad[0];
+}
+
+TEST(CliOptions, ScriptOptions)
+{
+    const CliParse p = ParseCliOptions({"--json", "--trace", "t.txt", "-p", "COM2"});
+    EXPECT_EQ(p.Error, "");
+    EXPECT_TRUE(p.Options.Json);
+    EXPECT_EQ(p.Options.Trace, "t.txt");
+    EXPECT_FALSE(p.Options.Check);
+    EXPECT_TRUE(ParseCliOptions({"--check"}).Options.Check);
+    const struct {
+        std::vector<std::string> Args;
+        bool Json;   // asks for JSON, whatever else is wrong
+        bool Error;  // a usage error
+    } cases[] = {
+        {{"--json", "-x"}, true, true},
+        {{"-x", "--json"}, true, true},
+        {{"--trace"}, false, true},
+        {{"--trace", "--json"}, false, false},  // a trace file of that name
+        {{"-C", "--json"}, false, false},
+        {{"--check", "--trace", "t"}, false, true},
+        {{"--check", "--json"}, true, false},
+        {{"--list-ports", "--json"}, true, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WantsJson(c.Args), c.Json) << c.Args[0] << " " << c.Args.back();
+        EXPECT_EQ(!ParseCliOptions(c.Args).Error.empty(), c.Error) << c.Args[0] << " " << c.Args.back();
+    }
+}
+
+TEST(TraceOutput, BytesAreQuotedAndEscaped)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"r\r\n", "\"r\\r\\n\""},
+        {"\tQ9X-SUC \"x\" \\", "\"\\tQ9X-SUC \\\"x\\\" \\\\\""},
+        {"f\xFCr", "\"f\\xFCr\""},
+        {std::string("\0\x01\x7F\x80", 4), "\"\\x00\\x01\\x7F\\x80\""},
+        {"", "\"\""},
+    };
+    for (const auto& [bytes, quoted] : cases)
+        EXPECT_EQ(QuotedBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), quoted);
 }
 
 // Keeps what a view hands on: texts as they are, frames marked with a leading '~'.
