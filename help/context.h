@@ -7,4 +7,5 @@
 #define IDH_MESSAGES 1040
 #define IDH_FILES 1050
 #define IDH_CLI 1060
+#define IDH_SCRIPTS 1065
 #define IDH_SIMULATOR 1070
