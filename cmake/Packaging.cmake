@@ -40,18 +40,24 @@ find_program(HELP2MAN help2man)
 find_program(GZIP gzip)
 set(ZENDRAK_MAN_NAME_zendrak-cli "load firmware into a satellite receiver from the command line")
 set(ZENDRAK_MAN_NAME_zendrak-receiver-sim "play a satellite receiver's console on a pseudo-terminal")
+# Sections beyond --help (the JSON events and the trace of zendrak-cli).
+set(ZENDRAK_MAN_INCLUDE_zendrak-cli ${CMAKE_SOURCE_DIR}/packaging/zendrak-cli.h2m)
 if(HELP2MAN AND GZIP)
   foreach(program zendrak-cli zendrak-receiver-sim)
     if(TARGET ${program})
       set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
+      set(include)
+      if(ZENDRAK_MAN_INCLUDE_${program})
+        set(include "--include=${ZENDRAK_MAN_INCLUDE_${program}}")
+      endif()
       add_custom_command(OUTPUT ${page}.gz
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
         COMMAND ${CMAKE_COMMAND} -E env ZENDRAK_NO_PORT_DETECTION=1
                 ${HELP2MAN} --no-info --no-discard-stderr --section=1
-                "--name=${ZENDRAK_MAN_NAME_${program}}" --output=${page}
+                "--name=${ZENDRAK_MAN_NAME_${program}}" ${include} --output=${page}
                 $<TARGET_FILE:${program}>
         COMMAND ${GZIP} -9nf ${page}
-        DEPENDS ${program}
+        DEPENDS ${program} ${ZENDRAK_MAN_INCLUDE_${program}}
         COMMENT "Man page for ${program}"
         VERBATIM)
       add_custom_target(${program}-man ALL DEPENDS ${page}.gz)
