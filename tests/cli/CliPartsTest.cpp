@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The CLI's own pieces: its option parsing and what its progress view prints.
 #include "CliOptions.h"
+#include "ConsoleWriter.h"
 #include "ProgressView.h"
 #include "SystemTexts.h"
 #include "TextSink.h"
@@ -8,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <unistd.h>
 #include <string>
 
 namespace {
@@ -78,6 +82,31 @@ TEST(TraceOutput, BytesAreQuotedAndEscaped)
     };
     for (const auto& [bytes, quoted] : cases)
         EXPECT_EQ(QuotedBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), quoted);
+}
+
+TEST(ConsoleWriter, KeepsTextsInOrderAndDropsOutputToAReaderThatHasGone)
+{
+    std::signal(SIGPIPE, SIG_IGN);  // as zendrak-cli does for a run
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    {
+        ConsoleWriter writer(fds[1]);
+        writer.Text("one\n");
+        writer.Frame("~frame\n");
+        writer.Text("two\n");
+        EXPECT_TRUE(writer.Drain(std::chrono::seconds(30)));
+        EXPECT_FALSE(writer.Gone());
+        char buffer[64] = {};
+        const ssize_t n = read(fds[0], buffer, sizeof buffer);
+        EXPECT_EQ(std::string(buffer, static_cast<size_t>(std::max<ssize_t>(n, 0))),
+                  "one\n~frame\ntwo\n");
+        close(fds[0]);  // the reader goes: what follows is dropped, without an error
+        writer.Text("three\n");
+        EXPECT_TRUE(writer.Drain(std::chrono::seconds(30)));
+        EXPECT_TRUE(writer.Gone());
+        writer.Text("four\n");
+    }
+    close(fds[1]);
 }
 
 // Keeps what a view hands on: texts as they are, frames marked with a leading '~'.
