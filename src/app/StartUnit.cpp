@@ -4,27 +4,30 @@
 
 #include "MainThread.h"
 #include "Messages.h"
+#include "PortComboBox.h"
 #include "PortSettings.h"
+#include "StatusTextLabel.h"
 #include "SystemTexts.h"
 #include "Win1252.h"
 #include "comm_port.h"
 #include "help/HelpSystem.h"
 #include "ui_StartUnit.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFont>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 
 TForm1* Form1 = nullptr;
 
@@ -69,18 +72,21 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Ui(std::make_unique<Ui::T
     ApplyFonts();
     // One text across the whole bar, kept in a label: a status bar's own message would be
     // wiped by the menu's hover texts.
-    StatusLabel = new QLabel(StatusBar1);
-    StatusLabel->setObjectName(QStringLiteral("StatusText"));
+    StatusLabel = new StatusTextLabel(StatusBar1);
     StatusBar1->addWidget(StatusLabel, 1);
     // The box shows what the user typed or chose, nothing completed for them.
     CBoxPortName->setCompleter(nullptr);
     CBoxPortName->setEditText(FromSystemText(Texts::PortBoxInitialText));
     // Tab order: of Start, the port box and the progress bar only the first two take focus
     // (as on the original form), so Tab moves between Start and the port box.
-    adjustSize();  // the window fits its controls
+    // The window fits its controls and keeps that size: no empty grey area to enlarge into.
+    adjustSize();
+    setFixedSize(size());
     move(453, 219);
-
-    TraceStatus = qEnvironmentVariableIntValue("ZENDRAK_STATUS_TRACE") == 1;
+    // Where the firmware files are read and the log is written.
+    ButtonStart->setToolTip(QStringLiteral("Firmware folder: %1")
+                                .arg(QDir::toNativeSeparators(QDir::currentPath())));
+    Ui->CBoxPortName->OnListOpening = [this] { RefreshComPorts(); };
 
     FirmFiles.ShowStatusText = [this](const std::string& path) {
         // Called on the worker: the status line changes on the user-interface thread, and the
@@ -116,12 +122,7 @@ void TForm1::showEvent(QShowEvent* event)
     if (!Shown) {
         Shown = true;
         FormShow(this);
-        if (TraceStatus) {
-            // Where a test outside the process clicks "Start Update", relative to the window.
-            const QPoint centre = ButtonStart->mapTo(this, ButtonStart->rect().center());
-            std::fprintf(stderr, "zendrak-start-button: %d %d\n", centre.x(), centre.y());
-            std::fflush(stderr);
-        }
+        ButtonStart->setFocus();
     }
 }
 
@@ -167,12 +168,20 @@ QString TForm1::StatusText() const
 
 void TForm1::SetStatusText(const QString& text)
 {
-    StatusLabel->setText(text);
+    StatusLabel->SetFullText(text);
     if (OnStatusText)
         OnStatusText(text);
-    if (TraceStatus) {
-        // Lets a test outside the process follow the window (ZENDRAK_STATUS_TRACE=1).
-        std::fprintf(stderr, "zendrak-status: %s\n", text.toLocal8Bit().constData());
-        std::fflush(stderr);
-    }
+}
+
+QString TForm1::ShownStatusText() const
+{
+    return StatusLabel->ShownText();
+}
+
+void TForm1::CloseUpdateInProgressBox()
+{
+    const QString text = FromSystemText(Texts::UpdateInProgress);
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible() && box->text() == text)
+            box->done(QMessageBox::Ok);
 }

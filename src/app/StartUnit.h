@@ -7,6 +7,7 @@
 #include "FirmFileSet.h"
 #include "FirmHost.h"
 #include "FolderLock.h"
+#include "UpdateErrorDetails.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -22,6 +23,7 @@ class QPushButton;
 class QShowEvent;
 class QStatusBar;
 class SerialPortKey;
+class StatusTextLabel;
 class TCommPort;
 class TThread;
 
@@ -57,12 +59,18 @@ public:
     void BuildFirmFileList();
     bool ReadFirmFiles();
     void ListComPorts();
+    // Reads the list of serial ports again and refills the port box, keeping its text; run
+    // each time the user opens the box's list. Shows no box and writes no settings.
+    void RefreshComPorts();
     // The port box's current text (Windows-1252), e.g. "COM3".
     std::string GetComPort() const;
 
-    // The status bar's one text (SimpleText).
+    // The status bar's one text (SimpleText), whole; a text too long for the bar is painted
+    // shortened in the middle, with the whole text as the bar's tooltip.
     QString StatusText() const;
     void SetStatusText(const QString& text);
+    // The status text as the bar paints it now.
+    QString ShownStatusText() const;
 
     // TFirmHost: what the worker reaches.
     TCommPort& CommPort() override;
@@ -93,14 +101,18 @@ protected:
 
 private:
     void ApplyFonts();
+    std::unique_ptr<SerialPortKey> OpenPortKey();
+    // Closes the "Update in progress" box if the user has it open: the run it waits for is over.
+    void CloseUpdateInProgressBox();
+    void ShowUpdateError();
     // A start that failed after the files were read: back to Idle (see LoadFirm).
     void AbandonStart();
-    std::string SelectedPortItemText() const;
 
     std::unique_ptr<Ui::TForm1> Ui;
-    QLabel* StatusLabel = nullptr;  // the status bar's simple text
+    StatusTextLabel* StatusLabel = nullptr;  // the status bar's simple text
     bool Shown = false;
-    bool TraceStatus = false;
+    // "logUpdate.txt" as it was when the run started: a run that wrote none leaves it so.
+    FileStamp LogBeforeRun;
 };
 
 // The main window's single instance.

@@ -19,10 +19,14 @@ constexpr int MaxListedPorts = 19;
 
 }  // namespace
 
+std::unique_ptr<SerialPortKey> TForm1::OpenPortKey()
+{
+    return OpenSerialPortKey ? OpenSerialPortKey() : OpenSerialCommKey();
+}
+
 void TForm1::ListComPorts()
 {
-    const std::unique_ptr<SerialPortKey> key =
-        OpenSerialPortKey ? OpenSerialPortKey() : OpenSerialCommKey();
+    const std::unique_ptr<SerialPortKey> key = OpenPortKey();
     const std::vector<std::string> names = key->ValueNames();
 
     if (CBoxPortName->count() > 0)
@@ -52,6 +56,29 @@ void TForm1::ListComPorts()
         // A value that is not text: what was listed before it stays, with its selection.
         MessageBox(Texts::NoComPort, Texts::BoxCaption, MsgIcon::Warning);
     }
+}
+
+void TForm1::RefreshComPorts()
+{
+    const QString typed = CBoxPortName->currentText();
+    const std::unique_ptr<SerialPortKey> key = OpenPortKey();
+    const std::vector<std::string> names = key->ValueNames();
+    const int count = std::min(static_cast<int>(names.size()), MaxListedPorts);
+    // No signal of the box reaches CBoxPortNameChange from here: nothing is stored.
+    CBoxPortName->clear();
+    for (int i = 0; i < count; ++i) {
+        const std::string& name = names[static_cast<size_t>(i)];
+        try {
+            CBoxPortName->addItem(FromSystemText(key->ReadString(name)));
+        } catch (const ERegistryException&) {
+            break;  // as at start-up, nothing after a value that is not text (and no box now)
+        }
+        CBoxPortName->setItemData(CBoxPortName->count() - 1, FromLocalPath(key->ToolTip(name)),
+                                  Qt::ToolTipRole);
+    }
+    // The user's text stays; the item that shows it, if any, is the selected one.
+    CBoxPortName->setCurrentIndex(CBoxPortName->findText(typed));
+    CBoxPortName->setEditText(typed);
 }
 
 void TForm1::CBoxPortNameChange(QObject* /*sender*/)

@@ -15,6 +15,7 @@
 #include "comm_port.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QProgressBar>
 
 void TForm1::ButtonStartClick(QObject* /*sender*/)
@@ -42,6 +43,7 @@ void TForm1::LoadFirm()
         ConfigureCommPort(*FCommPort, ComPortNumber);
         UpdateSucceeded = false;
         FirmFiles.FirmFileIndex = 0;
+        LogBeforeRun = FileStamp::Of(Texts::UpdateLogFileName);
         FCommPort->OpenCommPort();
         // Created suspended so that its done notification is attached before it can end.
         TFirmThread* worker = TThread::Create<TFirmThread>(true, *this);
@@ -55,6 +57,8 @@ void TForm1::LoadFirm()
         }
         EnableControls(false);
     } catch (const ECommError& error) {
+        // No run: the outcome of an earlier one no longer stands.
+        SetStatusText(QString());
         ShowComError(error.Code);
         AbandonStart();
     } catch (const Exception& error) {
@@ -88,13 +92,23 @@ void TForm1::FirmThreadDone(TThread* /*sender*/)
     FirmClosePort();
     RunFolder.Release();  // the log has been written
     UpdateRunning = false;
+    CloseUpdateInProgressBox();
     if (UpdateSucceeded) {
         SetStatusText(FromSystemText(Texts::UpdateOk));
     } else {
         SetStatusText(FromSystemText(Texts::UpdateError));
-        MessageBox(Texts::UpdateError, Texts::BoxCaption, MsgIcon::Warning);
+        ShowUpdateError();
     }
     EnableControls(true);
+}
+
+void TForm1::ShowUpdateError()
+{
+    const bool written = FileStamp::Of(Texts::UpdateLogFileName) != LogBeforeRun;
+    const QString shown = QDir::current().absoluteFilePath(Texts::UpdateLogFileName);
+    MessageBox(Texts::UpdateError, Texts::BoxCaption, MsgIcon::Warning,
+               UpdateErrorDetails(Texts::UpdateLogFileName,
+                                  ToSystemText(QDir::toNativeSeparators(shown)), written));
 }
 
 void TForm1::FirmClosePort()
@@ -104,13 +118,9 @@ void TForm1::FirmClosePort()
 
 void TForm1::ShowComError(int code)
 {
-    ::ShowComError(code, SelectedPortItemText());
-}
-
-std::string TForm1::SelectedPortItemText() const
-{
-    const int index = CBoxPortName->currentIndex();
-    return index >= 0 ? ToSystemText(CBoxPortName->itemText(index)) : std::string();
+    // The port that was tried: the box may show a text that selects no item, or an item whose
+    // text is not the port the saved number opens.
+    ::ShowComError(code, "COM" + std::to_string(ComPortNumber));
 }
 
 void TForm1::BuildFirmFileList()

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Zendrak's entry point: the application object, its title and help file, the main window in
-// Form1, and the event loop. The program reads no arguments and ends with exit code 0 (1 only
-// when it cannot even open /dev/null for a closed standard descriptor).
+// Form1, and the event loop. It reads --help, --version and an optional firmware folder; once
+// the window has run it ends with exit code 0 (1 only when it cannot even open /dev/null for a
+// closed standard descriptor).
+#include "MainWindowHook.h"
 #include "Messages.h"
+#include "ProgramOptions.h"
 #include "QtMessageService.h"
 #include "StandardDescriptors.h"
 #include "StartUnit.h"
@@ -14,13 +17,31 @@
 #include "QelHtmlHelp.h"
 
 #include <QFont>
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
     // Before anything is opened: the port must never take the number of stdout or stderr.
     if (!EnsureStandardDescriptors())
         return 1;
-    // Qt sees only the program's name: the program takes no options of its own or of Qt's.
+    // Help and version need no display: they are answered before the application exists.
+    const ProgramOptions options =
+        ParseProgramOptions(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    switch (options.What) {
+    case ProgramOptions::Action::Help:
+        std::fputs(ProgramHelpText().c_str(), stdout);
+        return 0;
+    case ProgramOptions::Action::Version:
+        std::fputs(ProgramVersionText().c_str(), stdout);
+        return 0;
+    case ProgramOptions::Action::UsageError:
+        std::fprintf(stderr, "zendrak: %s\nTry 'zendrak --help'.\n", options.Error.c_str());
+        return 2;
+    case ProgramOptions::Action::Run:
+        break;
+    }
+
+    // Qt sees only the program's name: the program takes no options of Qt's.
     int qtArgc = argc > 0 ? 1 : 0;
     TApplication application(qtArgc, argv);  // initialise the application
     QtMessageService messageBoxes;
@@ -30,6 +51,18 @@ int main(int argc, char** argv)
         QApplication::setApplicationName(FromSystemText(Texts::ApplicationTitle));
         Application().HelpFile = Texts::HelpFileName;
 
+        // The firmware folder before anything else: the settings file, the firmware files
+        // and the log are taken and written there.
+        if (!options.Folder.empty()) {
+            std::string error;
+            if (!EnterFolder(options.Folder, error)) {
+                std::fprintf(stderr, "zendrak: %s\n", error.c_str());
+                ShowMessage(ToSystemText(FromLocalPath(error)));
+                SetMessageService(nullptr);
+                return 2;
+            }
+        }
+
         // ---- Help viewer start-up --------------------------------------------------------
         // The help viewer registers itself with the help manager here, before the main window
         // is created.
@@ -38,7 +71,10 @@ int main(int argc, char** argv)
 
         TForm1 form;
         Form1 = &form;
+        messageBoxes.Owner = &form;
+        QApplication::setWindowIcon(form.windowIcon());  // every box carries it
         SetHelpOwnerWindow(&form);
+        MainWindowCreated(form);
         form.show();
         application.exec();
 
@@ -46,6 +82,7 @@ int main(int argc, char** argv)
         // is done with the window once its done notification has returned.
         TThread::WaitForAll();
         SetHelpOwnerWindow(nullptr);
+        messageBoxes.Owner = nullptr;
         Form1 = nullptr;
 
         // ---- Help viewer shut-down -------------------------------------------------------

@@ -462,7 +462,8 @@ private slots:
         QTest::addColumn<QByteArray>("settings");
         QTest::addColumn<QString>("openBox");
         QTest::newRow("listed, device missing") << QByteArray("\x04", 1) << "Error open, COM COM4";
-        QTest::newRow("not listed: no item selected") << QByteArray("\xC8", 1) << "Error open, COM ";
+        // The box names the port that was tried, also when no item shows it.
+        QTest::newRow("not listed: no item selected") << QByteArray("\xC8", 1) << "Error open, COM COM200";
     }
     void portThatCannotBeOpened()
     {
@@ -472,7 +473,7 @@ private slots:
         Workspace->WritePortsFile("COM4=" + Workspace->Path("no-such-device").toStdString() + "\n");
         Workspace->WriteFirmwareFiles();
         CreateWindow();
-        Form->SetStatusText(QStringLiteral("before"));
+        Form->SetStatusText(QStringLiteral("Update OK"));  // an earlier run's outcome
         for (int attempt = 0; attempt < 2; ++attempt) {  // the second start fails the same way
             Boxes->Boxes.clear();
             QTest::mouseClick(Form->ButtonStart, Qt::LeftButton);
@@ -482,14 +483,14 @@ private slots:
             QVERIFY(!Boxes->Boxes[0].Request.Details.empty());  // what the error means
             QCOMPARE(Boxes->Boxes[1].Request.Caption, std::string("Corvalt"));
             QVERIFY(Boxes->Boxes[1].Request.Icon == MsgIcon::Warning);
-            // Idle again: controls enabled, port closed, files released, status unchanged.
+            // Idle again: controls enabled, port closed, files released, no earlier outcome.
             QVERIFY(Form->ButtonStart->isEnabled());
             QVERIFY(Form->CBoxPortName->isEnabled());
             QVERIFY(Form->FCommPort != nullptr);
             QVERIFY(!Form->FCommPort->PortOpen);
             QCOMPARE(Form->GetFileSize(1), 0);
             QVERIFY(!Form->UpdateRunning);
-            QCOMPARE(Form->StatusText(), QStringLiteral("before"));
+            QCOMPARE(Form->StatusText(), QString());
         }
         const std::string device = std::string("\\\\.\\COM") + std::to_string(int(uint8_t(settings[0])));
         QCOMPARE(Form->FCommPort->PortName, device);

@@ -4,7 +4,10 @@
 #include "Win1252.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace {
 
@@ -23,18 +26,34 @@ QMessageBox::Icon BoxIcon(MsgIcon icon)
     return QMessageBox::NoIcon;
 }
 
+// Room for the caption in the title bar: its text plus the window manager's icon and buttons.
+void MakeRoomForCaption(QMessageBox& box)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    const int width = QFontMetrics(QApplication::font("QWorkspaceTitleBar"))
+                          .horizontalAdvance(box.windowTitle()) + 160;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 }  // namespace
 
 void QtMessageService::Show(const MessageBoxRequest& request)
 {
-    // The plain dialog (no icon) is centred on the screen; the others belong to the active
-    // window, so they stay above it.
-    QWidget* parent = request.Icon == MsgIcon::None ? nullptr : QApplication::activeWindow();
+    // The plain dialog (no icon) is centred on the screen; the others belong to the main
+    // window (else the active one), so they are centred on it and stay above it. Between two
+    // boxes no window is active: the main window keeps the second box in its place.
+    QWidget* parent = nullptr;
+    if (request.Icon != MsgIcon::None)
+        parent = Owner && Owner->isVisible() ? Owner.data() : QApplication::activeWindow();
     QMessageBox box(BoxIcon(request.Icon), FromSystemText(request.Caption),
                     FromSystemText(request.Text), QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("ZendrakMessageBox"));
     box.setTextFormat(Qt::PlainText);
     if (!request.Details.empty())
         box.setDetailedText(FromSystemText(request.Details));
+    MakeRoomForCaption(box);
     box.exec();
 }

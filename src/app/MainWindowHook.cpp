@@ -1,0 +1,4 @@
+// SPDX-License-Identifier: MIT
+#include "MainWindowHook.h"
+
+void MainWindowCreated(TForm1& /*form*/) {}

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: MIT
+#include "ProgramOptions.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+ProgramOptions ParseProgramOptions(const std::vector<std::string>& args)
+{
+    ProgramOptions options;
+    bool onlyFolders = false;  // after "--" every argument is a folder
+    for (const std::string& arg : args) {
+        if (!onlyFolders && arg == "--") {
+            onlyFolders = true;
+        } else if (!onlyFolders && (arg == "--help" || arg == "-h")) {
+            options.What = ProgramOptions::Action::Help;
+            return options;
+        } else if (!onlyFolders && (arg == "--version" || arg == "-V")) {
+            options.What = ProgramOptions::Action::Version;
+            return options;
+        } else if (!onlyFolders && arg.size() > 1 && arg[0] == '-') {
+            options.What = ProgramOptions::Action::UsageError;
+            options.Error = "unknown option '" + arg + "'";
+            return options;
+        } else if (arg.empty()) {
+            options.What = ProgramOptions::Action::UsageError;
+            options.Error = "the folder name is empty";
+            return options;
+        } else if (!options.Folder.empty()) {
+            options.What = ProgramOptions::Action::UsageError;
+            options.Error = "only one folder can be given ('" + options.Folder + "' and '" + arg + "')";
+            return options;
+        } else {
+            options.Folder = arg;
+        }
+    }
+    return options;
+}
+
+std::string ProgramHelpText()
+{
+    return "Usage: zendrak [FOLDER]\n"
+           "       zendrak --help | --version\n"
+           "Load new firmware into a satellite receiver over a serial line.\n"
+           "\n"
+           "Zendrak opens its window. Choose the COM port of the receiver and press Start Update:\n"
+           "the firmware files font.app, decoder.app and out.app of the firmware folder are sent\n"
+           "to the receiver, and the run is written to logUpdate.txt in the same folder. The\n"
+           "status bar shows the file being sent and at the end \"Update OK\" or \"Update Error\".\n"
+           "\n"
+           "Options:\n"
+           "  FOLDER         the firmware folder: change into it first, exactly as if Zendrak\n"
+           "                 had been started there (default: the current directory; started\n"
+           "                 from the desktop menu, that is the home folder)\n"
+           "  -h, --help     show this text and exit\n"
+           "  -V, --version  show the version and exit\n"
+           "\n"
+           "Exit status: 0 when the window is closed; 2 for a usage error or a FOLDER that does\n"
+           "not exist or cannot be entered.\n"
+           "\n"
+           "Environment:\n"
+           "  XDG_CONFIG_HOME  where the port map is: $XDG_CONFIG_HOME/zendrak/ports\n"
+           "                   (default ~/.config/zendrak/ports)\n"
+           "  ZENDRAK_NO_PORT_DETECTION  when 1, only the port map's ports are offered\n"
+           "\n"
+           "Files:\n"
+           "  font.app, decoder.app, out.app  the firmware files, in the firmware folder\n"
+           "  Zendrak.dat    the chosen port number (one byte), in the firmware folder\n"
+           "  logUpdate.txt  the log of the last update run, in the firmware folder\n"
+           "  ~/.config/zendrak/ports  the port map, lines COM<n>=<device>\n"
+           "\n"
+           "The Help menu opens the full help; zendrak-cli(1) runs an update without the window.\n";
+}
+
+std::string ProgramVersionText()
+{
+    return std::string("zendrak ") + ZENDRAK_VERSION + "\n";
+}
+
+bool EnterFolder(const std::string& folder, std::string& error)
+{
+    if (::chdir(folder.c_str()) == 0)
+        return true;
+    const int reason = errno;
+    const char* meaning = ::strerrordesc_np(reason);
+    error = "Cannot use the firmware folder " + folder + ": " +
+            (meaning ? std::string(meaning) : "error " + std::to_string(reason)) + ".";
+    return false;
+}
