@@ -67,6 +67,19 @@ bool ChmFile::Exists(const QString& path) const
            !name.endsWith('/');
 }
 
+QStringList ChmFile::Files() const
+{
+    QStringList files;
+    chm_enumerate(
+        Handle, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_FILES,
+        [](chmFile*, chmUnitInfo* info, void* context) {
+            static_cast<QStringList*>(context)->append(QString::fromLocal8Bit(info->path));
+            return CHM_ENUMERATOR_CONTINUE;
+        },
+        &files);
+    return files;
+}
+
 QByteArray ChmFile::Read(const QString& path) const
 {
     chmUnitInfo info{};

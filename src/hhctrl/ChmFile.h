@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <map>
@@ -24,6 +25,9 @@ public:
     bool Exists(const QString& path) const;
     // The whole file, or a null array when it is not there.
     QByteArray Read(const QString& path) const;
+
+    // The internal paths of the file's own files (not the compiler's records), in stored order.
+    QStringList Files() const;
 
     QString Title() const { return TitleText; }
     QString DefaultTopic() const { return DefaultTopicPath; }

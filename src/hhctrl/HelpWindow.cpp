@@ -3,6 +3,8 @@
 
 #include "ChmBrowser.h"
 #include "ChmFile.h"
+#include "ChmSearch.h"
+#include "HelpPlacement.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -11,8 +13,12 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTabWidget>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -69,6 +75,23 @@ HelpWindow::HelpWindow(std::shared_ptr<ChmFile> file, const QString& path, QWidg
     indexLayout->addWidget(IndexList);
     Tabs->addTab(indexPage, tr("Index"));
 
+    auto* searchPage = new QWidget;
+    auto* searchLayout = new QVBoxLayout(searchPage);
+    searchLayout->setContentsMargins(2, 2, 2, 2);
+    auto* searchLine = new QHBoxLayout;
+    SearchEdit = new QLineEdit;
+    SearchEdit->setObjectName("searchEdit");
+    SearchEdit->setPlaceholderText(tr("Words to find"));
+    auto* searchButton = new QPushButton(tr("Search"));
+    searchButton->setObjectName("searchButton");
+    searchLine->addWidget(SearchEdit);
+    searchLine->addWidget(searchButton);
+    SearchResults = new QListWidget;
+    SearchResults->setObjectName("searchResults");
+    searchLayout->addLayout(searchLine);
+    searchLayout->addWidget(SearchResults);
+    Tabs->addTab(searchPage, tr("Search"));
+
     Browser = new ChmBrowser(File, this);
     Browser->setObjectName("topicBrowser");
 
@@ -112,7 +135,13 @@ HelpWindow::HelpWindow(std::shared_ptr<ChmFile> file, const QString& path, QWidg
     connect(IndexEdit, &QLineEdit::returnPressed, this, &HelpWindow::IndexChosen);
     connect(IndexList, &QListWidget::itemActivated, this, &HelpWindow::IndexChosen);
     connect(IndexList, &QListWidget::itemClicked, this, &HelpWindow::IndexChosen);
+    connect(SearchEdit, &QLineEdit::returnPressed, this, [this] { Search(SearchEdit->text()); });
+    connect(searchButton, &QPushButton::clicked, this, [this] { Search(SearchEdit->text()); });
+    connect(SearchResults, &QListWidget::itemActivated, this, &HelpWindow::SearchChosen);
+    connect(SearchResults, &QListWidget::itemClicked, this, &HelpWindow::SearchChosen);
 }
+
+HelpWindow::~HelpWindow() = default;
 
 void HelpWindow::BuildContents(const std::vector<SitemapEntry>& entries, QTreeWidgetItem* parent)
 {
@@ -160,13 +189,29 @@ void HelpWindow::TopicChanged(const QUrl& url)
 {
     // Follow the page in the contents tree without asking for it again. (The browser reports
     // the new address before source() has it.)
+    // An entry with the page's anchor wins over its parent that names the page alone; an entry
+    // the user chose stays chosen while its page is shown.
     const QString page = url.path();
-    QTreeWidgetItem* match = nullptr;
-    for (QTreeWidgetItemIterator it(Contents); *it && !match; ++it)
-        if (PagePath((*it)->data(0, TopicRole).toString()) == page)
-            match = *it;
+    QTreeWidgetItem* exact = nullptr;
+    QTreeWidgetItem* samePage = nullptr;
+    for (QTreeWidgetItemIterator it(Contents); *it && !exact; ++it) {
+        const QUrl entry = ChmBrowser::TopicUrl((*it)->data(0, TopicRole).toString());
+        if (entry.path() != page)
+            continue;
+        if (entry.fragment() == url.fragment())
+            exact = *it;
+        else if (!samePage)
+            samePage = *it;
+    }
+    QTreeWidgetItem* current = Contents->currentItem();
+    const bool currentShowsPage =
+        current && PagePath(current->data(0, TopicRole).toString()) == page;
+    QTreeWidgetItem* match = exact ? exact : currentShowsPage ? current : samePage;
     const QSignalBlocker blocker(Contents);
     Contents->setCurrentItem(match);
+    // Highlights belong to the page they were made on.
+    Highlighted.clear();
+    Browser->setExtraSelections({});
     if (const QString title = Browser->documentTitle(); !title.isEmpty())
         setWindowTitle((File->Title().isEmpty() ? QString() : File->Title() + " - ") + title);
 }
@@ -221,6 +266,67 @@ void HelpWindow::IndexChosen()
     }
 }
 
+bool HelpWindow::Search(const QString& words)
+{
+    Tabs->setCurrentIndex(2);
+    SearchEdit->setText(words);
+    SearchResults->clear();
+    if (!Finder)
+        Finder = std::make_unique<ChmSearch>(*File);
+    const std::vector<ChmSearchHit> hits = Finder->Find(words);
+    for (const ChmSearchHit& hit : hits) {
+        auto* item = new QListWidgetItem(hit.Title, SearchResults);
+        item->setData(TopicRole, hit.Path);
+    }
+    if (hits.empty()) {
+        auto* none = new QListWidgetItem(tr("No page holds all of these words."), SearchResults);
+        none->setFlags(Qt::NoItemFlags);
+        return false;
+    }
+    SearchResults->setCurrentRow(0);
+    OpenFound(hits.front().Path, ChmSearch::Words(words));
+    return true;
+}
+
+void HelpWindow::SearchChosen()
+{
+    if (QListWidgetItem* item = SearchResults->currentItem()) {
+        const QString topic = item->data(TopicRole).toString();
+        if (!topic.isEmpty())
+            OpenFound(topic, ChmSearch::Words(SearchEdit->text()));
+    }
+}
+
+void HelpWindow::OpenFound(const QString& topic, const QStringList& words)
+{
+    ShowTopic(topic);
+    Highlight(words);
+}
+
+void HelpWindow::Highlight(const QStringList& words)
+{
+    QList<QTextEdit::ExtraSelection> selections;
+    QTextCharFormat marked;
+    marked.setBackground(QColor(255, 230, 90));
+    marked.setForeground(Qt::black);
+    QTextDocument* document = Browser->document();
+    for (const QString& word : words) {
+        for (QTextCursor found = document->find(word); !found.isNull();
+             found = document->find(word, found)) {
+            QTextEdit::ExtraSelection selection;
+            selection.cursor = found;
+            selection.format = marked;
+            selections << selection;
+        }
+    }
+    Browser->setExtraSelections(selections);
+    if (!selections.isEmpty()) {
+        Browser->setTextCursor(QTextCursor(selections.front().cursor.block()));
+        Browser->ensureCursorVisible();
+    }
+    Highlighted = words;
+}
+
 void HelpWindow::ShowContext(uint32_t contextId)
 {
     const QString topic = File->ContextTopic(contextId);
@@ -232,27 +338,24 @@ void HelpWindow::ShowContext(uint32_t contextId)
 
 void HelpWindow::Place()
 {
-    // Beside the owner window where the screen has room, else over it, so that the help
-    // does not hide the window it explains.
+    // Beside the owner window where the screen has room, so that the help does not hide the
+    // window it explains; on a small screen at least the owner's status bar stays in view.
     QWidget* owner = parentWidget();
     if (!owner || !owner->isVisible())
         return;
     const QRect ownerFrame = owner->frameGeometry();
     const QScreen* screen = owner->screen();
     const QRect available = screen ? screen->availableGeometry() : QRect();
-    QPoint origin = ownerFrame.topRight() + QPoint(8, 0);
-    if (available.isValid() && origin.x() + width() > available.right()) {
-        const int left = ownerFrame.left() - 8 - width();
-        origin = left >= available.left() ? QPoint(left, ownerFrame.top())
-                                          : ownerFrame.topLeft() + QPoint(40, 40);
-    }
-    if (available.isValid()) {
-        origin.setX(std::clamp(origin.x(), available.left(),
-                               std::max(available.left(), available.right() - width())));
-        origin.setY(std::clamp(origin.y(), available.top(),
-                               std::max(available.top(), available.bottom() - height())));
-    }
-    move(origin);
+    QRect keep(ownerFrame.left(), ownerFrame.bottom() - 24, ownerFrame.width(), 24);
+    if (const QStatusBar* bar = owner->findChild<QStatusBar*>(); bar && bar->isVisible())
+        keep = QRect(bar->mapToGlobal(QPoint(0, 0)), bar->size());
+    // Before the first show the window manager's frame is not known yet: allow for a title bar.
+    QSize decoration = frameGeometry().size() - size();
+    if (decoration.height() <= 0 && QGuiApplication::platformName() != "offscreen")
+        decoration = QSize(0, 32);
+    const QRect frame = PlaceHelpWindow(available, ownerFrame, keep, size() + decoration);
+    resize(frame.size() - decoration);
+    move(frame.topLeft());
 }
 
 void HelpWindow::Present()

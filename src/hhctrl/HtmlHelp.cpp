@@ -104,12 +104,14 @@ extern "C" __attribute__((visibility("default"))) int HtmlHelpA(void* ownerWindo
             window->ShowTopic(topic);
         break;
     case HH_DISPLAY_TOC:
-        window->ShowContents();
-        // The contents always start at the file's first page, also in a reused window.
-        if (!topic.isEmpty() && topic != "/")
+        if (!topic.isEmpty() && topic != "/") {
+            window->ShowContents();
             window->ShowTopic(topic);
-        else
+        } else if (!window->isVisible() || window->CurrentTopic().isEmpty()) {
+            window->ShowContents();
             window->ShowDefaultTopic();
+        }
+        // An open window is only raised: the user keeps the page and the tab they are on.
         break;
     case HH_DISPLAY_INDEX:
         if (window->CurrentTopic().isEmpty())

@@ -120,8 +120,14 @@ TEST_F(EngineTest, OneWindowPerFileIsReused)
     const QString other = QFileInfo(HelpFile).absolutePath() + "/./" + QFileInfo(HelpFile).fileName();
     Call(other.toStdString(), HH_DISPLAY_TOC);
     ASSERT_EQ(HelpWindows().size(), 1u);
-    EXPECT_EQ(Topic(HelpWindows()[0]), "/index.htm");  // the contents start at the first page
+    // Help again on the open window raises it on the page the user is on.
+    EXPECT_EQ(Topic(HelpWindows()[0]), "/port.htm");
     EXPECT_TRUE(Browser(HelpWindows()[0])->isBackwardAvailable());  // the way back is kept
+    // Closed and asked for again, the contents start at the first page.
+    HelpWindows()[0]->close();
+    Call(HelpFile, HH_DISPLAY_TOC);
+    ASSERT_EQ(HelpWindows().size(), 1u);
+    EXPECT_EQ(Topic(HelpWindows()[0]), "/index.htm");
 
     // A copy of the file is another help file with its own window.
     QTemporaryDir dir;
