@@ -9,3 +9,4 @@
 #define IDH_CLI 1060
 #define IDH_SCRIPTS 1065
 #define IDH_SIMULATOR 1070
+#define IDH_LOG 1080

@@ -44,8 +44,9 @@ protected:
     std::unique_ptr<ChmFile> File;
 };
 
-const char* const Pages[] = {"/index.htm", "/connect.htm", "/port.htm",      "/update.htm",
-                             "/messages.htm", "/files.htm", "/cli.htm", "/simulator.htm"};
+const char* const Pages[] = {"/index.htm",    "/connect.htm", "/port.htm", "/update.htm",
+                             "/messages.htm", "/files.htm",   "/log.htm",  "/cli.htm",
+                             "/simulator.htm"};
 
 TEST_F(HelpFileTest, DescribesItself)
 {
@@ -116,7 +117,7 @@ TEST_F(HelpFileTest, ContextNumbersLeadToTheirTopics)
     const std::pair<uint32_t, const char*> cases[] = {
         {1000, "/index.htm"},  {1010, "/connect.htm"}, {1020, "/port.htm"},
         {1030, "/update.htm"}, {1040, "/messages.htm"}, {1050, "/files.htm"},
-        {1060, "/cli.htm"},    {1070, "/simulator.htm"}, {1, ""}, {0, ""},
+        {1060, "/cli.htm"},    {1070, "/simulator.htm"}, {1080, "/log.htm"}, {1, ""}, {0, ""},
     };
     for (const auto& [id, topic] : cases)
         EXPECT_EQ(File->ContextTopic(id), topic) << id;
