@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QScrollBar>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QListWidget>
@@ -321,7 +322,10 @@ void HelpWindow::Highlight(const QStringList& words)
     }
     Browser->setExtraSelections(selections);
     if (!selections.isEmpty()) {
+        // The first hit near the top of the view: from the end, scrolling stops as soon as the
+        // cursor comes into view.
         Browser->setTextCursor(QTextCursor(selections.front().cursor.block()));
+        Browser->verticalScrollBar()->setValue(Browser->verticalScrollBar()->maximum());
         Browser->ensureCursorVisible();
     }
     Highlighted = words;

@@ -10,6 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTreeWidget>
@@ -137,6 +141,84 @@ TEST_F(EngineTest, OneWindowPerFileIsReused)
     EXPECT_EQ(HelpWindows().size(), 2u);
 }
 
+TEST_F(EngineTest, SearchTabFindsPagesAndHighlightsTheWords)
+{
+    Call(HelpFile, HH_DISPLAY_TOC);
+    QWidget* window = HelpWindows().at(0);
+    auto* tabs = window->findChild<QTabWidget*>();
+    ASSERT_NE(tabs, nullptr);
+    QStringList names;
+    for (int i = 0; i < tabs->count(); ++i)
+        names << tabs->tabText(i);
+    EXPECT_EQ(names, (QStringList{"Contents", "Index", "Search"}));
+
+    auto* edit = window->findChild<QLineEdit*>("searchEdit");
+    auto* button = window->findChild<QPushButton*>("searchButton");
+    auto* results = window->findChild<QListWidget*>("searchResults");
+    ASSERT_TRUE(edit && button && results);
+    const struct {
+        const char* Words;
+        const char* Page;
+        const char* Title;
+    } cases[] = {
+        {"Lesefehler", "/log.htm", "Reading logUpdate.txt"},
+        {"dialout", "/connect.htm", "Connecting the receiver"},
+        {"logupdate", "/log.htm", "Reading logUpdate.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Words);
+        edit->setText(c.Words);
+        button->click();
+        EXPECT_EQ(tabs->currentIndex(), 2);
+        EXPECT_EQ(Topic(window), c.Page);
+        ASSERT_GT(results->count(), 0);
+        EXPECT_EQ(results->item(0)->text(), c.Title);
+        const auto marked = Browser(window)->extraSelections();
+        ASSERT_FALSE(marked.isEmpty());
+        for (const auto& selection : marked)
+            EXPECT_EQ(selection.cursor.selectedText().compare(c.Words, Qt::CaseInsensitive), 0);
+    }
+    // The words stay on the page found; another page has none of them marked.
+    Call(std::string(HelpFile) + "::/port.htm", HH_DISPLAY_TOPIC);
+    EXPECT_TRUE(Browser(window)->extraSelections().isEmpty());
+
+    edit->setText("nosuchwordanywhere");
+    button->click();
+    EXPECT_EQ(Topic(window), "/port.htm");  // nothing found: the page stays
+    ASSERT_EQ(results->count(), 1);
+    EXPECT_FALSE(results->item(0)->flags() & Qt::ItemIsEnabled);
+
+    // The picture for the documentation: the Search tab with its results.
+    edit->setText("Lesefehler");
+    button->click();
+    window->resize(900, 620);
+    QDir().mkpath(ZENDRAK_TEST_ARTIFACT_DIR);
+    window->grab().save(QString(ZENDRAK_TEST_ARTIFACT_DIR) + "/help-search.png");
+}
+
+TEST_F(EngineTest, ContentsEntryWithAnAnchorIsTheOneHighlighted)
+{
+    Call(HelpFile, HH_DISPLAY_TOC);
+    QWidget* window = HelpWindows().at(0);
+    auto* tree = window->findChild<QTreeWidget*>("contentsTree");
+    ASSERT_NE(tree, nullptr);
+    QTreeWidgetItem* messages = tree->topLevelItem(1);
+    ASSERT_EQ(messages->text(0), "Messages");
+    for (int i = 0; i < messages->childCount(); ++i) {
+        QTreeWidgetItem* entry = messages->child(i);
+        SCOPED_TRACE(entry->text(0).toStdString());
+        emit tree->itemClicked(entry, 0);
+        EXPECT_EQ(tree->currentItem(), entry);
+        EXPECT_FALSE(Browser(window)->source().fragment().isEmpty());
+    }
+    emit tree->itemClicked(messages, 0);
+    EXPECT_EQ(tree->currentItem(), messages);
+    // Reached another way (a link, a topic address), the entry with the anchor is found too.
+    Call(std::string(HelpFile) + "::/messages.htm#noport", HH_DISPLAY_TOPIC);
+    ASSERT_NE(tree->currentItem(), nullptr);
+    EXPECT_EQ(tree->currentItem()->text(0), "NO COM PORT");
+}
+
 TEST_F(EngineTest, TopicAddressesOpenTheirPages)
 {
     const std::pair<const char*, const char*> cases[] = {
@@ -162,7 +244,7 @@ TEST_F(EngineTest, IndexKeywordsOpenTheirPages)
         {"NO COM PORT", "/messages.htm"},
         {"dialout group", "/connect.htm"},
         {"DIALOUT GROUP", "/connect.htm"},  // the index ignores letter case
-        {"logUpdate.txt", "/files.htm"},
+        {"logUpdate.txt", "/log.htm"},
         {"zendrak-receiver-sim", "/simulator.htm"},
         {"Port setup", "/port.htm"},
     };
