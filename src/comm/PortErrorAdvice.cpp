@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "PortErrorAdvice.h"
 
+#include "PortMap.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -14,7 +16,7 @@ std::string MeaningOf(int error)
     return "Unknown error " + std::to_string(error);
 }
 
-const char* WhatToDo(int error)
+std::string WhatToDo(int error)
 {
     switch (error) {
     case EACCES:
@@ -28,10 +30,11 @@ const char* WhatToDo(int error)
     case ENOENT:
     case ENODEV:
     case ENXIO:
-        return "The device is not there: the USB adapter is unplugged, or the port map "
-               "(~/.config/zendrak/ports) names a device that does not exist. Plug the adapter "
-               "in, or correct the port map; /dev/serial/by-id names stay the same when an "
-               "adapter comes back under another number.";
+        return "The device is not there: the USB adapter is unplugged, or the port map (" +
+               PortMapFilePath() +
+               ") names a device that does not exist. Plug the adapter in, or correct the port "
+               "map; /dev/serial/by-id names stay the same when an adapter comes back under "
+               "another number.";
     case EIO:
         return "The device has gone away: the USB adapter was unplugged or the line was closed. "
                "Plug it in again and repeat the update.";
@@ -44,7 +47,7 @@ const char* WhatToDo(int error)
         return "The device does not support these line settings (rate, data bits, parity or "
                "stop bits).";
     default:
-        return nullptr;
+        return {};
     }
 }
 
@@ -64,8 +67,8 @@ std::string PortErrorAdvice(uint32_t lastError, const std::vector<PortHolder>& h
             advice += holders[i].Program + " (process " + std::to_string(holders[i].Pid) + ")";
         }
         advice += ". End that program or let it close the port, then try again.";
-    } else if (const char* action = WhatToDo(error)) {
-        advice += std::string(" ") + action;
+    } else if (const std::string action = WhatToDo(error); !action.empty()) {
+        advice += " " + action;
     }
     return advice;
 }

@@ -7,10 +7,14 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QApplication>
 #include <QFile>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QTest>
 #include <QThread>
+#include <algorithm>
 
 #ifndef ZENDRAK_SIM_PATH
 #error "ZENDRAK_SIM_PATH names the simulator binary"
@@ -138,4 +142,40 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
         QThread::msleep(5);
     }
     return true;
+}
+
+BoxWatcher::BoxWatcher(int closeAfterMs) : CloseAfterMs(closeAfterMs)
+{
+    Clock.start();
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &BoxWatcher::Scan);
+    timer->start(10);
+}
+
+void BoxWatcher::Scan()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (!box || !box->isVisible())
+            continue;
+        const bool known = std::any_of(Open.begin(), Open.end(),
+                                       [box](const OpenBox& open) { return open.Box == box; });
+        if (known)
+            continue;
+        SeenBox seen;
+        seen.Text = box->text();
+        seen.Caption = box->windowTitle();
+        seen.Details = box->detailedText();
+        seen.Parent = box->parentWidget();
+        seen.HasIcon = !box->windowIcon().isNull();
+        seen.Geometry = box->geometry();
+        Seen.push_back(seen);
+        Open.push_back({box, Clock.elapsed(), Seen.size() - 1});
+    }
+    for (const OpenBox& open : Open) {
+        if (open.Box && open.Box->isVisible() && Clock.elapsed() - open.Since >= CloseAfterMs) {
+            Seen[open.Index].ClosedByWatcher = true;
+            static_cast<QMessageBox*>(open.Box.data())->accept();
+        }
+    }
 }

@@ -7,6 +7,10 @@
 #include "Messages.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QRect>
+#include <QWidget>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -66,6 +70,35 @@ public:
 private:
     QProcess Process;
     bool Ready = false;
+};
+
+// Watches the real (Qt) message boxes while they are open: records each one as it is shown and
+// closes it with OK once it has been open for `closeAfterMs` (a test may let a box close by
+// itself first; a box that had to be closed here is marked so).
+struct SeenBox {
+    QString Text;
+    QString Caption;
+    QString Details;
+    QWidget* Parent = nullptr;
+    bool HasIcon = false;
+    QRect Geometry;
+    bool ClosedByWatcher = false;
+};
+class BoxWatcher : public QObject {
+public:
+    explicit BoxWatcher(int closeAfterMs = 100);
+    std::vector<SeenBox> Seen;
+
+private:
+    void Scan();
+    int CloseAfterMs;
+    struct OpenBox {
+        QPointer<QWidget> Box;
+        qint64 Since = 0;  // when first seen
+        size_t Index = 0;  // in Seen
+    };
+    std::vector<OpenBox> Open;
+    QElapsedTimer Clock;
 };
 
 // Runs the event loop until `done` holds or the time runs out (a functional time-out).

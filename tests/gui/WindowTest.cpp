@@ -10,8 +10,12 @@
 #include "comm_port.h"
 #include "Exceptions.h"
 #include "FolderLock.h"
+#include "QtMessageService.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -538,6 +542,121 @@ private slots:
         if (!folderHeld) {
             FolderLock probe;  // the refused start let go of the folder
             QVERIFY(probe.Take(".") == FolderLock::Result::Taken);
+        }
+    }
+
+    void statusBarSizeFocusAndFolder()
+    {
+        Workspace->Write("Zendrak.dat", "\x01");
+        Workspace->WritePortsFile("COM1=/dev/null\n");
+        CreateWindow();
+        // Focus starts on "Start Update"; its tooltip names the folder in use.
+        QCOMPARE(Form->focusWidget(), static_cast<QWidget*>(Form->ButtonStart));
+        QVERIFY(Form->ButtonStart->toolTip().contains(QDir::currentPath()));
+        QCOMPARE(Form->windowTitle(), QStringLiteral("Zendrak v1.1"));
+
+        // The size that fits the controls, and no other.
+        const QSize fitted = Form->size();
+        QCOMPARE(Form->minimumSize(), fitted);
+        QCOMPARE(Form->maximumSize(), fitted);
+        Form->resize(fitted + QSize(300, 200));
+        QCOMPARE(Form->size(), fitted);
+
+        const struct {
+            QString Text;
+            bool Shortened;
+        } cases[] = {
+            {QStringLiteral("/home/tech/decoder.app"), false},
+            {QStringLiteral("/home/tech/") + QString(30, 'x') + "/firmware/release-2026-12/" +
+                 QString(40, 'y') + "/decoder.app",
+             true},
+            {QString::fromUtf8("/home/techniker/Aufträge/") + QString(80, 'z') + "/font.app", true},
+            {QStringLiteral("Update OK"), false},
+            {QString(), false},
+        };
+        for (const auto& c : cases) {
+            Form->SetStatusText(c.Text);
+            QCOMPARE(Form->StatusText(), c.Text);  // the whole text stays readable
+            QCOMPARE(Form->StatusBar1->toolTip(), c.Text);
+            const QString shown = Form->ShownStatusText();
+            QCOMPARE(shown != c.Text, c.Shortened);
+            QCOMPARE(Form->size(), fitted);  // a long text never widens the window
+            if (!c.Shortened)
+                continue;
+            // Shortened in the middle: the start and the file name stay.
+            QVERIFY2(shown.contains(QChar(0x2026)), qPrintable(shown));
+            QVERIFY(shown.startsWith(c.Text.left(5)));
+            QVERIFY2(shown.endsWith("/" + QFileInfo(c.Text).fileName()), qPrintable(shown));
+            QVERIFY(Form->StatusBar1->fontMetrics().horizontalAdvance(shown) <= Form->StatusBar1->width());
+        }
+    }
+
+    void portListIsReadAgainWhenOpened()
+    {
+        Workspace->Write("Zendrak.dat", "\x03");
+        Workspace->WritePortsFile("COM1=/dev/null\nCOM3=/dev/zero\n");
+        CreateWindow();
+        QCOMPARE(ItemTexts(Form->CBoxPortName), (QStringList{"COM1", "COM3"}));
+        const QFileInfo settings(Workspace->Path("Zendrak.dat"));
+        const QDateTime written = settings.lastModified();
+
+        const struct {
+            const char* Ports;
+            const char* Typed;  // nullptr: the item COM3 stays chosen
+            QStringList Items;
+            int Selected;
+        } cases[] = {
+            {"COM3=/dev/zero\nCOM7=/dev/null\n", nullptr, {"COM3", "COM7"}, 0},  // COM1 gone, COM7 new
+            {"COM7=/dev/null\n", "COM12", {"COM7"}, -1},                          // typed text stays
+            {"COM2=/dev/null\nCOM12=/dev/zero\n", "COM12", {"COM2", "COM12"}, 1},
+            {"", "COM12", {}, -1},
+            {"COM4=/dev/null\nbroken line\nCOM9=/dev/null\n", "COM12", {"COM4"}, -1},
+        };
+        for (const auto& c : cases) {
+            Workspace->WritePortsFile(c.Ports);
+            if (c.Typed)
+                Form->CBoxPortName->setEditText(c.Typed);
+            const QString before = Form->CBoxPortName->currentText();
+            Form->CBoxPortName->showPopup();
+            QCOMPARE(ItemTexts(Form->CBoxPortName), c.Items);
+            QCOMPARE(Form->CBoxPortName->currentText(), before);
+            QCOMPARE(Form->CBoxPortName->currentIndex(), c.Selected);
+            Form->CBoxPortName->hidePopup();
+        }
+        // Refilling stores nothing and shows nothing.
+        QVERIFY(Boxes->Boxes.empty());
+        QCOMPARE(int(ComPortNumber), 3);
+        QCOMPARE(Workspace->Read("Zendrak.dat"), std::string("\x03"));
+        QCOMPARE(QFileInfo(Workspace->Path("Zendrak.dat")).lastModified(), written);
+    }
+
+    void realBoxesAfterAPortError()
+    {
+        Workspace->Write("Zendrak.dat", "\x04");
+        Workspace->WritePortsFile("COM4=" + Workspace->Path("no-such-device").toStdString() + "\n");
+        Workspace->WriteFirmwareFiles();
+        CreateWindow();
+        QApplication::setWindowIcon(Form->windowIcon());  // as the program does
+        QtMessageService qtBoxes;
+        qtBoxes.Owner = Form.get();
+        ScopedMessageService scope(qtBoxes);
+        BoxWatcher watcher;
+        QTest::mouseClick(Form->ButtonStart, Qt::LeftButton);
+        QCOMPARE(watcher.Seen.size(), size_t(2));
+        QCOMPARE(watcher.Seen[0].Text, QStringLiteral("COM Error"));
+        QCOMPARE(watcher.Seen[1].Text, QStringLiteral("Error open, COM COM4"));
+        // The reason names the port map where it really is.
+        QVERIFY2(watcher.Seen[0].Details.contains(Workspace->Path("config/zendrak/ports")),
+                 qPrintable(watcher.Seen[0].Details));
+        for (const SeenBox& box : watcher.Seen) {
+            QCOMPARE(box.Parent, static_cast<QWidget*>(Form.get()));
+            QVERIFY(box.HasIcon);
+            // Centred on the window (the box settles its size as it shows), and wide enough for
+            // the caption and the window's buttons.
+            const QPoint offset = box.Geometry.center() - Form->geometry().center();
+            QVERIFY2(std::abs(offset.x()) <= 16 && std::abs(offset.y()) <= 16,
+                     qPrintable(QStringLiteral("%1,%2 %3x%4 in %5,%6 %7x%8").arg(box.Geometry.x()).arg(box.Geometry.y()).arg(box.Geometry.width()).arg(box.Geometry.height()).arg(Form->geometry().x()).arg(Form->geometry().y()).arg(Form->width()).arg(Form->height())));
+            QVERIFY(box.Geometry.width() >= Form->fontMetrics().horizontalAdvance(box.Caption) + 100);
         }
     }
 
