@@ -3,10 +3,16 @@
 // details of "Update Error" (the likely cause of a failed run and the log it shows).
 #include "GuiTestSupport.h"
 #include "ProgramOptions.h"
+#include "QtMessageService.h"
 #include "SystemTexts.h"
 #include "UpdateErrorDetails.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
 #include <QTest>
+#include <QTextEdit>
+#include <QTimer>
 
 using Action = ProgramOptions::Action;
 
@@ -124,6 +130,49 @@ private slots:
         QVERIFY(stale.rfind("Line lost", 0) == 0);
         QVERIFY(stale.find("wrote no log (SHOWN-PATH)") != std::string::npos);
         QVERIFY(stale.find("Loading firmware") == std::string::npos);  // not an earlier run's
+    }
+
+    void updateErrorBoxOffersTheDetails()
+    {
+        const TestWorkspace workspace;
+        workspace.Write("logUpdate.txt",
+                        "Loading firmware\r\nLoading file: /home/tech/firmware/font.app\r\n"
+                        "SendRestart\r\nFound StartUpControl\r\nDatei wird \xFC" "bertragen....\r\n"
+                        "Datei vollst\xE4ndig \xFC" "bertragen\r\nwrong: Die Datei wurde abgewiesen.\r\n"
+                        "Receiver starten\r\nTerminated\r\n");
+        const std::string details =
+            UpdateErrorDetails("logUpdate.txt", "/home/tech/firmware/logUpdate.txt", true);
+        QtMessageService qtBoxes;
+        ScopedMessageService scope(qtBoxes);
+        QString text, caption, shownDetails, button;
+        bool warningIcon = false;
+        QTimer::singleShot(50, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(widget);
+                if (!box || !box->isVisible())
+                    continue;
+                text = box->text();
+                caption = box->windowTitle();
+                warningIcon = box->icon() == QMessageBox::Warning;
+                for (QAbstractButton* b : box->buttons())
+                    if (box->buttonRole(b) == QMessageBox::ActionRole)
+                        button = b->text(), b->click();  // opens the details
+                QTest::qWait(200);
+                if (auto* edit = box->findChild<QTextEdit*>())
+                    shownDetails = edit->toPlainText();
+                QDir().mkpath(ZENDRAK_TEST_ARTIFACT_DIR);
+                box->grab().save(QStringLiteral(ZENDRAK_TEST_ARTIFACT_DIR "/update-error-details.png"));
+                box->accept();
+            }
+        });
+        MessageBox(Texts::UpdateError, Texts::BoxCaption, MsgIcon::Warning, details);
+        QCOMPARE(text, QStringLiteral("Update Error"));
+        QCOMPARE(caption, QStringLiteral("Corvalt"));
+        QVERIFY(warningIcon);
+        QVERIFY(button.startsWith("Show Details"));
+        QVERIFY2(shownDetails.contains(QString::fromUtf8("Datei vollständig übertragen")),
+                 qPrintable(shownDetails));
+        QVERIFY(shownDetails.startsWith("File refused"));
     }
 };
 

@@ -3,9 +3,11 @@
 // pseudo-terminal: success, failure, a second run, and closing while a run is in progress.
 #include "GuiTestSupport.h"
 #include "PortSettings.h"
+#include "QtMessageService.h"
 #include "StartUnit.h"
 #include "SystemTexts.h"
 #include "TThread.h"
+#include "Win1252.h"
 #include "comm_port.h"
 
 #include <QComboBox>
@@ -145,6 +147,53 @@ private slots:
         QVERIFY(!Form->UpdateSucceeded);
         QCOMPARE(Form->ProgressBar1->value(), 0);
         QVERIFY(Workspace->Exists("logUpdate.txt"));
+        // Behind "Show Details...": the cause first, then this run's log, decoded.
+        const QString details = FromSystemText(box.Request.Details);
+        QVERIFY2(details.startsWith("File refused"), qPrintable(details));
+        QVERIFY(details.contains("Reading logUpdate.txt"));
+        QVERIFY(details.contains(Workspace->Path("logUpdate.txt")));
+        QVERIFY(details.contains(QString::fromUtf8("Datei vollständig übertragen\nwrong: Die Datei wurde abgewiesen.")));
+        QVERIFY(details.endsWith("Terminated\n"));
+    }
+
+    void runWithoutANewLogSaysSo()
+    {
+        // The receiver vanishes mid-file: the port error ends the run before it writes a log,
+        // and the log of an earlier run is not shown as this run's.
+        ReceiverSimulator receiver(Workspace->Path("receiver"), {"--vanish-after", "100"});
+        QVERIFY(receiver.Started());
+        Workspace->Write("logUpdate.txt", "Loading firmware\r\nAlle Dateien wurden \xFC" "bertragen\r\n");
+        CreateWindow("COM2=" + Link("receiver") + "\n", 2);
+        QTest::mouseClick(Form->ButtonStart, Qt::LeftButton);
+        QVERIFY2(WaitForEnd(), qPrintable(Diagnosis(receiver)));
+        QCOMPARE(Form->StatusText(), QStringLiteral("Update Error"));
+        const auto& boxes = Boxes->Boxes;
+        QVERIFY(!boxes.empty());
+        const std::string details = boxes.back().Request.Details;
+        QCOMPARE(boxes.back().Request.Text, std::string("Update Error"));
+        QVERIFY2(details.find("wrote no log") != std::string::npos, details.c_str());
+        QVERIFY(details.find("Alle Dateien") == std::string::npos);
+    }
+
+    void inProgressBoxClosesWhenTheRunEnds()
+    {
+        ReceiverSimulator receiver(Workspace->Path("receiver"), {"--verdict-delay", "1500"});
+        QVERIFY(receiver.Started());
+        CreateWindow("COM3=" + Link("receiver") + "\n", 3);
+        QtMessageService qtBoxes;
+        qtBoxes.Owner = Form.get();
+        ScopedMessageService scope(qtBoxes);
+        BoxWatcher watcher(RunTimeoutMs);  // closes a box only if it stays open far too long
+        QTest::mouseClick(Form->ButtonStart, Qt::LeftButton);
+        QVERIFY(Form->UpdateRunning);
+        // Returns when the box has closed: by itself, as the run ends.
+        QVERIFY(!Form->close());
+        QCOMPARE(watcher.Seen.size(), size_t(1));
+        QCOMPARE(watcher.Seen[0].Text, QStringLiteral("Update in progress. Please wait until it has finished."));
+        QVERIFY(!watcher.Seen[0].ClosedByWatcher);
+        QVERIFY(!Form->UpdateRunning);
+        QVERIFY2(Form->StatusText() == "Update OK", qPrintable(Diagnosis(receiver)));
+        QVERIFY(Form->close());
     }
 
     void secondRunReusesThePortWithTheNewNumber()

@@ -8,6 +8,10 @@
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QSpacerItem>
+#include <QScreen>
+#include <QTextEdit>
+#include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -26,16 +30,23 @@ QMessageBox::Icon BoxIcon(MsgIcon icon)
     return QMessageBox::NoIcon;
 }
 
-// Room for the caption in the title bar: its text plus the window manager's icon and buttons.
-void MakeRoomForCaption(QMessageBox& box)
+// Room for the caption in the title bar (its text plus the window manager's icon and buttons),
+// and for whole lines of the details when there are any.
+void MakeRoom(QMessageBox& box)
 {
     auto* grid = qobject_cast<QGridLayout*>(box.layout());
     if (!grid)
         return;
-    const int width = QFontMetrics(QApplication::font("QWorkspaceTitleBar"))
-                          .horizontalAdvance(box.windowTitle()) + 160;
-    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
-                  grid->rowCount(), 0, 1, grid->columnCount());
+    int width = QFontMetrics(QApplication::font("QWorkspaceTitleBar"))
+                    .horizontalAdvance(box.windowTitle()) + 160;
+    if (!box.detailedText().isEmpty()) {
+        width = std::max(width, box.fontMetrics().averageCharWidth() * 72);
+        if (auto* details = box.findChild<QTextEdit*>())
+            details->setMinimumHeight(box.fontMetrics().lineSpacing() * 12);
+    }
+    // In the first row, beside the text: a row of its own would add its spacing.
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), 0, 0, 1,
+                  grid->columnCount());
 }
 
 }  // namespace
@@ -54,6 +65,18 @@ void QtMessageService::Show(const MessageBoxRequest& request)
     box.setTextFormat(Qt::PlainText);
     if (!request.Details.empty())
         box.setDetailedText(FromSystemText(request.Details));
-    MakeRoomForCaption(box);
+    MakeRoom(box);
+    // A message box settles its size only as it is shown, after it has been placed: centre it
+    // again once it is up.
+    QTimer::singleShot(0, &box, [&box] {
+        const QWidget* over = box.parentWidget();
+        const QRect area = over ? over->frameGeometry()
+                                : box.screen() ? box.screen()->availableGeometry() : QRect();
+        if (area.isValid()) {
+            QRect frame = box.frameGeometry();
+            frame.moveCenter(area.center());
+            box.move(frame.topLeft());
+        }
+    });
     box.exec();
 }
