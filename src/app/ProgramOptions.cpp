@@ -41,7 +41,7 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args)
 std::string ProgramHelpText()
 {
     return "Usage: zendrak [FOLDER]\n"
-           "       zendrak --help | --version\n"
+           "  or:  zendrak --help | --version\n"
            "Load new firmware into a satellite receiver over a serial line.\n"
            "\n"
            "Zendrak opens its window. Choose the COM port of the receiver and press Start Update:\n"
