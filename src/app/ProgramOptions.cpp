@@ -29,7 +29,8 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args)
             return options;
         } else if (!options.Folder.empty()) {
             options.What = ProgramOptions::Action::UsageError;
-            options.Error = "only one folder can be given ('" + options.Folder + "' and '" + arg + "')";
+            options.Error =
+                "only one folder can be given ('" + options.Folder + "' and '" + arg + "')";
             return options;
         } else {
             options.Folder = arg;
@@ -44,10 +45,11 @@ std::string ProgramHelpText()
            "  or:  zendrak --help | --version\n"
            "Load new firmware into a satellite receiver over a serial line.\n"
            "\n"
-           "Zendrak opens its window. Choose the COM port of the receiver and press Start Update:\n"
-           "the firmware files font.app, decoder.app and out.app of the firmware folder are sent\n"
-           "to the receiver, and the run is written to logUpdate.txt in the same folder. The\n"
-           "status bar shows the file being sent and at the end \"Update OK\" or \"Update Error\".\n"
+           "Zendrak opens its window. Choose the COM port of the receiver and press Start\n"
+           "Update: the firmware files font.app, decoder.app and out.app of the firmware folder\n"
+           "are sent to the receiver, and the run is written to logUpdate.txt in the same\n"
+           "folder. The status bar shows the file being sent and at the end \"Update OK\" or\n"
+           "\"Update Error\".\n"
            "\n"
            "Options:\n"
            "  FOLDER         the firmware folder: change into it first, exactly as if Zendrak\n"

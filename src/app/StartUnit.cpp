@@ -182,6 +182,7 @@ void TForm1::CloseUpdateInProgressBox()
 {
     const QString text = FromSystemText(Texts::UpdateInProgress);
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible() && box->text() == text)
+        if (auto* box = qobject_cast<QMessageBox*>(widget);
+            box && box->isVisible() && box->text() == text)
             box->done(QMessageBox::Ok);
 }

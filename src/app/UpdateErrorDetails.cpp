@@ -29,7 +29,8 @@ FileStamp FileStamp::Of(const std::string& path)
     stamp.Device = info.st_dev;
     stamp.Inode = info.st_ino;
     stamp.Size = info.st_size;
-    stamp.ModifiedNs = static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+    stamp.ModifiedNs =
+        static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
     return stamp;
 }
 
@@ -44,7 +45,8 @@ RunFailure LikelyRunFailure(const std::vector<std::string>& entries)
         Contains(entries, Texts::LogConnectReadStuffLimit))
         return RunFailure::NoConnection;
     // The receiver began to store a file and never said it had finished.
-    const auto saving = std::find(entries.rbegin(), entries.rend(), std::string(Texts::StatusSaving));
+    const auto saving =
+        std::find(entries.rbegin(), entries.rend(), std::string(Texts::StatusSaving));
     if (saving != entries.rend() &&
         std::find(entries.rbegin(), saving, std::string(Texts::StatusSaved)) == saving)
         return RunFailure::NothingStored;

@@ -135,7 +135,8 @@ std::vector<ChmSearchHit> ChmSearch::Find(const QString& query) const
         if (all)
             hits.push_back({page.Path, page.Title, score});
     }
-    std::stable_sort(hits.begin(), hits.end(),
-                     [](const ChmSearchHit& a, const ChmSearchHit& b) { return a.Score > b.Score; });
+    std::stable_sort(hits.begin(), hits.end(), [](const ChmSearchHit& a, const ChmSearchHit& b) {
+        return a.Score > b.Score;
+    });
     return hits;
 }

@@ -74,12 +74,14 @@ QRect PlaceHelpWindow(const QRect& available, const QRect& owner, const QRect& k
     // No room beside the owner: over it, but above the part that must stay visible, or below
     // it if there is more room there.
     const QRect overAbove(available.topLeft(), QPoint(available.right(), keep.top() - 1 - Gap));
-    const QRect overBelow(QPoint(available.left(), keep.bottom() + 1 + Gap), available.bottomRight());
+    const QRect overBelow(QPoint(available.left(), keep.bottom() + 1 + Gap),
+                          available.bottomRight());
     const QRect band = overAbove.height() >= overBelow.height() ? overAbove : overBelow;
     if (band.height() > 0) {
         QRect frame = FitInto(band, preferred, false, band == overAbove);
+        const int rightmost = std::max(available.left(), available.right() - frame.width() + 1);
         frame.moveLeft(std::clamp(owner.center().x() - frame.width() / 2, available.left(),
-                                  std::max(available.left(), available.right() - frame.width() + 1)));
+                                  rightmost));
         return frame;
     }
     return FitInto(available, preferred, false, false);

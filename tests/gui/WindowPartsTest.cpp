@@ -67,10 +67,12 @@ private slots:
         for (const char* bad : {"no-such-folder", "plain-file"}) {
             error.clear();
             QVERIFY(!EnterFolder(workspace.Path(bad).toStdString(), error));
-            QVERIFY2(error.find(workspace.Path(bad).toStdString()) != std::string::npos, error.c_str());
+            QVERIFY2(error.find(workspace.Path(bad).toStdString()) != std::string::npos,
+                     error.c_str());
             QCOMPARE(QDir::currentPath(), QDir(workspace.Path(".")).canonicalPath());
         }
-        QVERIFY(EnterFolder(workspace.Path("firmware folder ä").toLocal8Bit().toStdString(), error));
+        const std::string folder = workspace.Path("firmware folder ä").toLocal8Bit().toStdString();
+        QVERIFY(EnterFolder(folder, error));
         QCOMPARE(QDir::currentPath(), QDir(workspace.Path("firmware folder ä")).canonicalPath());
     }
 
@@ -78,26 +80,28 @@ private slots:
     {
         const std::string saving = Texts::StatusSaving;
         const std::string saved = Texts::StatusSaved;
+        const std::string end = Texts::LogTerminated;
+        const std::string next = "Next file: /x/out.app";
         const struct {
             const char* Name;
             std::vector<std::string> Entries;
             RunFailure Cause;
         } cases[] = {
             {"no log", {}, RunFailure::LineLost},
-            {"silence", {"SendRestart", "Bitte warten... 16", Texts::StatusNoConnection, "Terminated"},
+            {"silence", {"Bitte warten... 16", Texts::StatusNoConnection, end},
              RunFailure::NoConnection},
-            {"garbage while connecting", {"SendRestart", Texts::LogConnectReadStuffLimit, "Terminated"},
+            {"garbage while connecting", {"SendRestart", Texts::LogConnectReadStuffLimit, end},
              RunFailure::NoConnection},
-            {"refused", {Texts::StatusFileSent, Texts::StatusWrong, "Terminated"}, RunFailure::FileRefused},
-            {"silent verdict", {Texts::StatusFileSent, "ST_WAITRESULT readNothing 60", "Terminated"},
+            {"refused", {Texts::StatusFileSent, Texts::StatusWrong, end}, RunFailure::FileRefused},
+            {"silent verdict", {Texts::StatusFileSent, "ST_WAITRESULT readNothing 60", end},
              RunFailure::LineLost},
-            {"send failed", {Texts::StatusSendingFile4, Texts::LogSendDataToPortError, "Terminated"},
+            {"send failed", {Texts::StatusSendingFile4, Texts::LogSendDataToPortError, end},
              RunFailure::LineLost},
-            {"never stored", {saving, "ST_WAITSAVED readNothing 60", Texts::StatusReadError, "Terminated"},
+            {"never stored", {saving, "ST_WAITSAVED readNothing 60", Texts::StatusReadError, end},
              RunFailure::NothingStored},
-            {"first stored, second not", {saving, saved, "Next file: /x/out.app", saving, "Terminated"},
+            {"first stored, second not", {saving, saved, next, saving, end},
              RunFailure::NothingStored},
-            {"stored, then garbage", {saving, saved, "Next file: /x/out.app", "readStuff > 60", "Terminated"},
+            {"stored, then garbage", {saving, saved, next, "readStuff > 60", end},
              RunFailure::LineLost},
         };
         for (const auto& c : cases) {
@@ -113,8 +117,9 @@ private slots:
         const FileStamp none = FileStamp::Of(log);
         QVERIFY(!none.Exists);
         // Windows-1252 bytes, CR LF lines, as the run writes them.
-        workspace.Write("logUpdate.txt", "Loading firmware\r\nwrong: Die Datei wurde abgewiesen.\r\n"
-                                         "Datei vollst\xE4ndig \xFC" "bertragen\r\nTerminated\r\n");
+        workspace.Write("logUpdate.txt",
+                        "Loading firmware\r\nwrong: Die Datei wurde abgewiesen.\r\n"
+                        "Datei vollst\xE4ndig \xFC" "bertragen\r\nTerminated\r\n");
         const FileStamp written = FileStamp::Of(log);
         QVERIFY(written.Exists && !(written == none));
         QVERIFY(FileStamp::Of(log) == written);
@@ -137,8 +142,10 @@ private slots:
         const TestWorkspace workspace;
         workspace.Write("logUpdate.txt",
                         "Loading firmware\r\nLoading file: /home/tech/firmware/font.app\r\n"
-                        "SendRestart\r\nFound StartUpControl\r\nDatei wird \xFC" "bertragen....\r\n"
-                        "Datei vollst\xE4ndig \xFC" "bertragen\r\nwrong: Die Datei wurde abgewiesen.\r\n"
+                        "SendRestart\r\nFound StartUpControl\r\n"
+                        "Datei wird \xFC" "bertragen....\r\n"
+                        "Datei vollst\xE4ndig \xFC" "bertragen\r\n"
+                        "wrong: Die Datei wurde abgewiesen.\r\n"
                         "Receiver starten\r\nTerminated\r\n");
         const std::string details =
             UpdateErrorDetails("logUpdate.txt", "/home/tech/firmware/logUpdate.txt", true);
@@ -161,7 +168,8 @@ private slots:
                 if (auto* edit = box->findChild<QTextEdit*>())
                     shownDetails = edit->toPlainText();
                 QDir().mkpath(ZENDRAK_TEST_ARTIFACT_DIR);
-                box->grab().save(QStringLiteral(ZENDRAK_TEST_ARTIFACT_DIR "/update-error-details.png"));
+                box->grab().save(
+                    QStringLiteral(ZENDRAK_TEST_ARTIFACT_DIR "/update-error-details.png"));
                 box->accept();
             }
         });

@@ -152,7 +152,8 @@ private slots:
         QVERIFY2(details.startsWith("File refused"), qPrintable(details));
         QVERIFY(details.contains("Reading logUpdate.txt"));
         QVERIFY(details.contains(Workspace->Path("logUpdate.txt")));
-        QVERIFY(details.contains(QString::fromUtf8("Datei vollständig übertragen\nwrong: Die Datei wurde abgewiesen.")));
+        QVERIFY(details.contains(
+            QString::fromUtf8("Datei vollständig übertragen\nwrong: Die Datei wurde abgewiesen.")));
         QVERIFY(details.endsWith("Terminated\n"));
     }
 
@@ -162,7 +163,8 @@ private slots:
         // and the log of an earlier run is not shown as this run's.
         ReceiverSimulator receiver(Workspace->Path("receiver"), {"--vanish-after", "100"});
         QVERIFY(receiver.Started());
-        Workspace->Write("logUpdate.txt", "Loading firmware\r\nAlle Dateien wurden \xFC" "bertragen\r\n");
+        Workspace->Write("logUpdate.txt",
+                         "Loading firmware\r\nAlle Dateien wurden \xFC" "bertragen\r\n");
         CreateWindow("COM2=" + Link("receiver") + "\n", 2);
         QTest::mouseClick(Form->ButtonStart, Qt::LeftButton);
         QVERIFY2(WaitForEnd(), qPrintable(Diagnosis(receiver)));
@@ -189,7 +191,8 @@ private slots:
         // Returns when the box has closed: by itself, as the run ends.
         QVERIFY(!Form->close());
         QCOMPARE(watcher.Seen.size(), size_t(1));
-        QCOMPARE(watcher.Seen[0].Text, QStringLiteral("Update in progress. Please wait until it has finished."));
+        QCOMPARE(watcher.Seen[0].Text,
+                 QStringLiteral("Update in progress. Please wait until it has finished."));
         QVERIFY(!watcher.Seen[0].ClosedByWatcher);
         QVERIFY(!Form->UpdateRunning);
         QVERIFY2(Form->StatusText() == "Update OK", qPrintable(Diagnosis(receiver)));

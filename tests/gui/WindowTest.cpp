@@ -467,7 +467,8 @@ private slots:
         QTest::addColumn<QString>("openBox");
         QTest::newRow("listed, device missing") << QByteArray("\x04", 1) << "Error open, COM COM4";
         // The box names the port that was tried, also when no item shows it.
-        QTest::newRow("not listed: no item selected") << QByteArray("\xC8", 1) << "Error open, COM COM200";
+        QTest::newRow("not listed: no item selected")
+            << QByteArray("\xC8", 1) << "Error open, COM COM200";
     }
     void portThatCannotBeOpened()
     {
@@ -570,7 +571,8 @@ private slots:
             {QStringLiteral("/home/tech/") + QString(30, 'x') + "/firmware/release-2026-12/" +
                  QString(40, 'y') + "/decoder.app",
              true},
-            {QString::fromUtf8("/home/techniker/Aufträge/") + QString(80, 'z') + "/font.app", true},
+            {QString::fromUtf8("/home/techniker/Aufträge/") + QString(80, 'z') + "/font.app",
+             true},
             {QStringLiteral("Update OK"), false},
             {QString(), false},
         };
@@ -587,7 +589,8 @@ private slots:
             QVERIFY2(shown.contains(QChar(0x2026)), qPrintable(shown));
             QVERIFY(shown.startsWith(c.Text.left(5)));
             QVERIFY2(shown.endsWith("/" + QFileInfo(c.Text).fileName()), qPrintable(shown));
-            QVERIFY(Form->StatusBar1->fontMetrics().horizontalAdvance(shown) <= Form->StatusBar1->width());
+            QVERIFY(Form->StatusBar1->fontMetrics().horizontalAdvance(shown) <=
+                    Form->StatusBar1->width());
         }
     }
 
@@ -606,8 +609,9 @@ private slots:
             QStringList Items;
             int Selected;
         } cases[] = {
-            {"COM3=/dev/zero\nCOM7=/dev/null\n", nullptr, {"COM3", "COM7"}, 0},  // COM1 gone, COM7 new
-            {"COM7=/dev/null\n", "COM12", {"COM7"}, -1},                          // typed text stays
+            // COM1 gone, COM7 new; then the typed text stays.
+            {"COM3=/dev/zero\nCOM7=/dev/null\n", nullptr, {"COM3", "COM7"}, 0},
+            {"COM7=/dev/null\n", "COM12", {"COM7"}, -1},
             {"COM2=/dev/null\nCOM12=/dev/zero\n", "COM12", {"COM2", "COM12"}, 1},
             {"", "COM12", {}, -1},
             {"COM4=/dev/null\nbroken line\nCOM9=/dev/null\n", "COM12", {"COM4"}, -1},
@@ -655,8 +659,9 @@ private slots:
             // the caption and the window's buttons.
             const QPoint offset = box.Geometry.center() - Form->geometry().center();
             QVERIFY2(std::abs(offset.x()) <= 16 && std::abs(offset.y()) <= 16,
-                     qPrintable(QStringLiteral("%1,%2 %3x%4 in %5,%6 %7x%8").arg(box.Geometry.x()).arg(box.Geometry.y()).arg(box.Geometry.width()).arg(box.Geometry.height()).arg(Form->geometry().x()).arg(Form->geometry().y()).arg(Form->width()).arg(Form->height())));
-            QVERIFY(box.Geometry.width() >= Form->fontMetrics().horizontalAdvance(box.Caption) + 100);
+                     qPrintable(QStringLiteral("offset %1,%2").arg(offset.x()).arg(offset.y())));
+            QVERIFY(box.Geometry.width() >=
+                    Form->fontMetrics().horizontalAdvance(box.Caption) + 100);
         }
     }
 
