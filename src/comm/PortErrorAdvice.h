@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
-// English text (ASCII, but for program names); empty for 0 (an error of the port's use, not of
-// the system). Processes found holding the port are named in place of the general advice.
+// English text (ASCII, but for program names and the port map's path, named where it really
+// is); empty for 0 (an error of the port's use, not of the system). Processes found holding the
+// port are named in place of the general advice.
 std::string PortErrorAdvice(uint32_t lastError, const std::vector<PortHolder>& holders = {});
