@@ -2,6 +2,7 @@
 #include "ChmSearch.h"
 
 #include "ChmFile.h"
+#include "ChmFullTextIndex.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -82,7 +83,9 @@ QString ChmSearch::PageText(const QByteArray& html, QString* title)
     return DecodeEntities(text).simplified();
 }
 
-ChmSearch::ChmSearch(const ChmFile& file)
+ChmSearch::~ChmSearch() = default;
+
+ChmSearch::ChmSearch(const ChmFile& file) : Index(ChmFullTextIndex::Read(file))
 {
     for (const QString& path : file.Files()) {
         if (!path.endsWith(QStringLiteral(".htm"), Qt::CaseInsensitive) &&
@@ -120,7 +123,19 @@ std::vector<ChmSearchHit> ChmSearch::Find(const QString& query) const
     std::vector<ChmSearchHit> hits;
     if (words.isEmpty())
         return hits;
-    for (const Page& page : Pages) {
+    if (Index) {
+        for (const ChmFullTextIndex::PageHit& found : Index->Find(words)) {
+            const auto page = std::find_if(Pages.begin(), Pages.end(),
+                                           [&](const Page& p) { return p.Path == found.Path; });
+            if (page == Pages.end())
+                continue;  // not a page (an image, a style sheet)
+            int score = found.Occurrences;
+            for (const QString& word : words)
+                score += page->FoldedTitle.contains(word.toCaseFolded()) ? 1000 : 0;
+            hits.push_back({page->Path, page->Title, score});
+        }
+    }
+    for (const Page& page : Index ? std::vector<Page>{} : Pages) {
         int score = 0;
         bool all = true;
         for (const QString& word : words) {

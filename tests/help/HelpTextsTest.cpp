@@ -4,6 +4,7 @@
 // the page that explains a word. The program's texts are Windows-1252, the pages UTF-8 with
 // entities: both are compared as decoded text.
 #include "ChmFile.h"
+#include "ChmFullTextIndex.h"
 #include "ChmSearch.h"
 #include "Sitemap.h"
 #include "SystemTexts.h"
@@ -129,6 +130,7 @@ TEST_F(HelpTextsTest, TheFullTextIndexIsCompiledIn)
 TEST_F(HelpTextsTest, SearchFindsThePageThatExplainsAWord)
 {
     const ChmSearch search(*File);
+    EXPECT_TRUE(search.UsesFullTextIndex());  // the compiler's index, read
     const struct {
         const char* Words;
         const char* Page;
@@ -137,7 +139,7 @@ TEST_F(HelpTextsTest, SearchFindsThePageThatExplainsAWord)
         {"Lesefehler", "/log.htm"},
         {"logUpdate", "/log.htm"},
         {"LOGUPDATE.TXT", "/log.htm"},
-        {"vollständig übertragen", "/log.htm"},
+        {"übertragen SendDataToPort", "/log.htm"},  // split where the index splits
         {"brltty adapter", "/connect.htm"},
         {"null-modem cable", "/connect.htm"},
         {"Integerwert", "/messages.htm"},
@@ -150,6 +152,34 @@ TEST_F(HelpTextsTest, SearchFindsThePageThatExplainsAWord)
     }
     EXPECT_TRUE(search.Find("dialout nosuchwordanywhere").empty());  // every word must be there
     EXPECT_TRUE(search.Find("  ").empty());
+}
+
+TEST_F(HelpTextsTest, DamagedFullTextIndexNeverBreaksTheSearch)
+{
+    const QByteArray main = File->Read("/$FIftiMain");
+    ASSERT_GT(main.size(), 0x400);
+    const auto readWith = [this](const QByteArray& index) {
+        return ChmFullTextIndex::Read([&](const QString& path) {
+            return path == "/$FIftiMain" ? index : File->Read(path);
+        });
+    };
+    const auto whole = readWith(main);
+    ASSERT_TRUE(whole);
+    EXPECT_GT(whole->WordCount(), 500u);
+    EXPECT_EQ(whole->Find({"dialout"}).size(), 2u);  // the connection page and the messages
+    // Cut short anywhere, or with bytes changed anywhere: an index or none, never a crash.
+    for (qsizetype length = 0; length < main.size(); length += 61)
+        readWith(main.left(length));
+    uint32_t seed = 12345;
+    for (int round = 0; round < 300; ++round) {
+        QByteArray damaged = main;
+        for (int i = 0; i < 4; ++i) {
+            seed = seed * 1103515245 + 12345;
+            damaged[qsizetype(seed % uint32_t(damaged.size()))] = char(seed >> 16);
+        }
+        if (const auto index = readWith(damaged))
+            index->Find({"receiver", "port"});
+    }
 }
 
 TEST(ChmSearchTest, WordsAndPageText)
