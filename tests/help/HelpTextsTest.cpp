@@ -24,8 +24,8 @@ const std::string ShownTexts[] = {
     Texts::ComErrorBoxText, Texts::ErrorOpenCom,      Texts::ErrorReadCom,
     Texts::ErrorCom,        Texts::CommErrorDialog,   Texts::ErrorOpenSettings,
     Texts::NoComPort,       Texts::SettingsNotSaved,  Texts::UpdateOk,
-    Texts::UpdateError,     Texts::UpdateInProgress,  Texts::RangeErrorText,
-    Texts::ConvertErrorFormat,
+    Texts::UpdateError,     Texts::UpdateInProgress,  Texts::AnotherUpdateRunning,
+    Texts::RangeErrorText,  Texts::ConvertErrorFormat,
 };
 
 // Every entry a run can write to the log (without the counts and paths that follow some).
