@@ -81,6 +81,8 @@ public:
     int32_t GetFileSize(int32_t type) override;
     const uint8_t* GetFileBuffer(int32_t type) override;
     std::string GetFirmFileName(int32_t type) override;
+    // The run's log entries and its end, for the details of "Update Error".
+    RunObserver& Observer() override { return RunLog; }
 
     // The serial port object: created by the first start, reused by every later one.
     std::unique_ptr<TCommPort> FCommPort;
@@ -111,8 +113,8 @@ private:
     std::unique_ptr<Ui::TForm1> Ui;
     StatusTextLabel* StatusLabel = nullptr;  // the status bar's simple text
     bool Shown = false;
-    // "logUpdate.txt" as it was when the run started: a run that wrote none leaves it so.
-    FileStamp LogBeforeRun;
+    // The entries of the run in progress (or the last one) and the log it wrote.
+    RunLogRecorder RunLog;
 };
 
 // The main window's single instance.

@@ -43,7 +43,7 @@ void TForm1::LoadFirm()
         ConfigureCommPort(*FCommPort, ComPortNumber);
         UpdateSucceeded = false;
         FirmFiles.FirmFileIndex = 0;
-        LogBeforeRun = FileStamp::Of(Texts::UpdateLogFileName);
+        RunLog.Reset();
         FCommPort->OpenCommPort();
         // Created suspended so that its done notification is attached before it can end.
         TFirmThread* worker = TThread::Create<TFirmThread>(true, *this);
@@ -104,11 +104,12 @@ void TForm1::FirmThreadDone(TThread* /*sender*/)
 
 void TForm1::ShowUpdateError()
 {
-    const bool written = FileStamp::Of(Texts::UpdateLogFileName) != LogBeforeRun;
-    const QString shown = QDir::current().absoluteFilePath(Texts::UpdateLogFileName);
+    const std::string written = RunLog.WrittenLog();
+    const QString log = QDir::current().absoluteFilePath(
+        written.empty() ? QString::fromLatin1(Texts::UpdateLogFileName) : FromLocalPath(written));
     MessageBox(Texts::UpdateError, Texts::BoxCaption, MsgIcon::Warning,
-               UpdateErrorDetails(Texts::UpdateLogFileName,
-                                  ToSystemText(QDir::toNativeSeparators(shown)), written));
+               UpdateErrorDetails(RunLog.Entries(), ToSystemText(QDir::toNativeSeparators(log)),
+                                  !written.empty()));
 }
 
 void TForm1::FirmClosePort()

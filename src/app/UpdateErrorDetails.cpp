@@ -4,13 +4,8 @@
 #include "SystemTexts.h"
 
 #include <algorithm>
-#include <fstream>
-#include <sys/stat.h>
 
 namespace {
-
-// A log bigger than this is not one of ours; only its start is shown.
-constexpr std::streamsize MaxLogBytes = 1 << 20;
 
 bool Contains(const std::vector<std::string>& entries, const char* entry)
 {
@@ -19,25 +14,41 @@ bool Contains(const std::vector<std::string>& entries, const char* entry)
 
 }  // namespace
 
-FileStamp FileStamp::Of(const std::string& path)
+void RunLogRecorder::Reset()
 {
-    FileStamp stamp;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return stamp;
-    stamp.Exists = true;
-    stamp.Device = info.st_dev;
-    stamp.Inode = info.st_ino;
-    stamp.Size = info.st_size;
-    stamp.ModifiedNs =
-        static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
-    return stamp;
+    const std::lock_guard<std::mutex> guard(Lock);
+    Recorded.clear();
+    LogPath.clear();
 }
 
-RunFailure LikelyRunFailure(const std::vector<std::string>& entries)
+void RunLogRecorder::LogEntry(const std::string& entry)
+{
+    const std::lock_guard<std::mutex> guard(Lock);
+    Recorded.push_back(entry);
+}
+
+void RunLogRecorder::RunEnds(RunOutcome /*outcome*/, const std::string& logPath)
+{
+    const std::lock_guard<std::mutex> guard(Lock);
+    LogPath = logPath;
+}
+
+std::vector<std::string> RunLogRecorder::Entries() const
+{
+    const std::lock_guard<std::mutex> guard(Lock);
+    return Recorded;
+}
+
+std::string RunLogRecorder::WrittenLog() const
+{
+    const std::lock_guard<std::mutex> guard(Lock);
+    return LogPath;
+}
+
+RunFailure LikelyRunFailure(const std::vector<std::string>& entries, bool logWritten)
 {
     // No log: a port error ended the run before it could write one.
-    if (entries.empty())
+    if (!logWritten || entries.empty())
         return RunFailure::LineLost;
     if (Contains(entries, Texts::StatusWrong))
         return RunFailure::FileRefused;
@@ -77,41 +88,16 @@ std::string RunFailureAdvice(RunFailure failure)
            help;
 }
 
-std::vector<std::string> ReadLogEntries(const std::string& path)
+std::string UpdateErrorDetails(const std::vector<std::string>& entries, const std::string& shownLog,
+                               bool logWritten)
 {
-    std::vector<std::string> entries;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return entries;
-    std::string content(static_cast<size_t>(MaxLogBytes), '\0');
-    in.read(content.data(), MaxLogBytes);
-    content.resize(static_cast<size_t>(in.gcount()));
-    size_t start = 0;
-    while (start < content.size()) {
-        size_t end = content.find('\n', start);
-        if (end == std::string::npos)
-            end = content.size();
-        std::string line = content.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        entries.push_back(line);
-        start = end + 1;
-    }
-    return entries;
-}
-
-std::string UpdateErrorDetails(const std::string& logPath, const std::string& shownPath,
-                               bool written)
-{
-    const std::vector<std::string> entries =
-        written ? ReadLogEntries(logPath) : std::vector<std::string>{};
-    std::string details = RunFailureAdvice(LikelyRunFailure(entries)) + "\n\n";
-    if (!written) {
-        details += "This run wrote no log (" + shownPath +
-                   "): a port error ended it early, or the log could not be written.";
-        return details;
-    }
-    details += shownPath + ":\n";
+    std::string details = RunFailureAdvice(LikelyRunFailure(entries, logWritten)) + "\n\n";
+    if (logWritten)
+        details += shownLog + ":\n";
+    else
+        details += "This run wrote no log (" + shownLog +
+                   " is unchanged): a port error ended it early, or the log could not be "
+                   "written. Its entries so far:\n";
     for (const std::string& entry : entries)
         details += entry + "\n";
     return details;

@@ -105,50 +105,49 @@ private slots:
              RunFailure::LineLost},
         };
         for (const auto& c : cases) {
-            QVERIFY2(LikelyRunFailure(c.Entries) == c.Cause, c.Name);
+            QVERIFY2(LikelyRunFailure(c.Entries, true) == c.Cause, c.Name);
+            QVERIFY(LikelyRunFailure(c.Entries, false) == RunFailure::LineLost);
             QVERIFY(RunFailureAdvice(c.Cause).find("Reading logUpdate.txt") != std::string::npos);
         }
     }
 
-    void detailsShowThisRunsLogOnly()
+    void detailsOfARun()
     {
-        const TestWorkspace workspace;
-        const std::string log = workspace.Path("logUpdate.txt").toStdString();
-        const FileStamp none = FileStamp::Of(log);
-        QVERIFY(!none.Exists);
-        // Windows-1252 bytes, CR LF lines, as the run writes them.
-        workspace.Write("logUpdate.txt",
-                        "Loading firmware\r\nwrong: Die Datei wurde abgewiesen.\r\n"
-                        "Datei vollst\xE4ndig \xFC" "bertragen\r\nTerminated\r\n");
-        const FileStamp written = FileStamp::Of(log);
-        QVERIFY(written.Exists && !(written == none));
-        QVERIFY(FileStamp::Of(log) == written);
-        QCOMPARE(ReadLogEntries(log).size(), size_t(4));
-        QCOMPARE(ReadLogEntries(log)[2], std::string("Datei vollst\xE4ndig \xFC" "bertragen"));
+        // The recorder gets the entries on the worker and the log's path at the end.
+        RunLogRecorder recorder;
+        recorder.LogEntry("from an earlier run");
+        recorder.Reset();
+        for (const char* entry : {"Loading firmware", "wrong: Die Datei wurde abgewiesen.",
+                                  "Datei vollst\xE4ndig \xFC" "bertragen", "Terminated"})
+            recorder.LogEntry(entry);
+        QVERIFY(recorder.WrittenLog().empty());
+        recorder.RunEnds(RunOutcome::Error, "/f/logUpdate.txt");
+        QCOMPARE(recorder.WrittenLog(), std::string("/f/logUpdate.txt"));
+        const std::vector<std::string> entries = recorder.Entries();
+        QCOMPARE(entries.size(), size_t(4));
 
-        const std::string details = UpdateErrorDetails(log, "SHOWN-PATH", true);
+        const std::string details = UpdateErrorDetails(entries, "SHOWN-PATH", true);
         QVERIFY(details.rfind("File refused", 0) == 0);  // the advice first
         QVERIFY(details.find("SHOWN-PATH:\nLoading firmware\nwrong:") != std::string::npos);
-        QVERIFY(details.find("\r") == std::string::npos);
+        QVERIFY(details.find("\nDatei vollst\xE4ndig \xFC" "bertragen\nTerminated\n") !=
+                std::string::npos);
 
-        const std::string stale = UpdateErrorDetails(log, "SHOWN-PATH", false);
-        QVERIFY(stale.rfind("Line lost", 0) == 0);
-        QVERIFY(stale.find("wrote no log (SHOWN-PATH)") != std::string::npos);
-        QVERIFY(stale.find("Loading firmware") == std::string::npos);  // not an earlier run's
+        // A run that wrote no log: whatever its entries say, the line was lost.
+        const std::string unwritten = UpdateErrorDetails(entries, "SHOWN-PATH", false);
+        QVERIFY(unwritten.rfind("Line lost", 0) == 0);
+        QVERIFY(unwritten.find("wrote no log (SHOWN-PATH is unchanged)") != std::string::npos);
+        QVERIFY(unwritten.find("Loading firmware") != std::string::npos);  // this run's so far
     }
 
     void updateErrorBoxOffersTheDetails()
     {
-        const TestWorkspace workspace;
-        workspace.Write("logUpdate.txt",
-                        "Loading firmware\r\nLoading file: /home/tech/firmware/font.app\r\n"
-                        "SendRestart\r\nFound StartUpControl\r\n"
-                        "Datei wird \xFC" "bertragen....\r\n"
-                        "Datei vollst\xE4ndig \xFC" "bertragen\r\n"
-                        "wrong: Die Datei wurde abgewiesen.\r\n"
-                        "Receiver starten\r\nTerminated\r\n");
+        const std::vector<std::string> entries{
+            "Loading firmware", "Loading file: /home/tech/firmware/font.app", "SendRestart",
+            "Found StartUpControl", "Datei wird \xFC" "bertragen....",
+            "Datei vollst\xE4ndig \xFC" "bertragen", "wrong: Die Datei wurde abgewiesen.",
+            "Receiver starten", "Terminated"};
         const std::string details =
-            UpdateErrorDetails("logUpdate.txt", "/home/tech/firmware/logUpdate.txt", true);
+            UpdateErrorDetails(entries, "/home/tech/firmware/logUpdate.txt", true);
         QtMessageService qtBoxes;
         ScopedMessageService scope(qtBoxes);
         QString text, caption, shownDetails, button;
