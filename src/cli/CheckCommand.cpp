@@ -3,7 +3,6 @@
 
 #include "Exceptions.h"
 #include "Messages.h"
-#include "PortErrorAdvice.h"
 #include "PortErrors.h"
 #include "ProgressView.h"
 #include "RunPlanning.h"
@@ -51,12 +50,7 @@ bool TryPort(UpdateRun& run, const CliOptions& options, TextSink& err)
         return true;
     } catch (const ECommError& error) {
         ShowComError(error.Code, portText);
-        const std::string advice = PortErrorAdvice(error.LastError, error.Holders);
-        err.Text("zendrak-cli: " +
-                 (advice.empty() ? "the port " + portText + " could not be set up (error code " +
-                                       std::to_string(error.Code) + ")."
-                                 : advice) +
-                 "\n");
+        err.Text("zendrak-cli: " + DescribePortError(portText, error) + "\n");
     } catch (const Exception& error) {
         ShowException(error);
     }

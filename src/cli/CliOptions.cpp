@@ -1,63 +1,70 @@
 // SPDX-License-Identifier: MIT
 #include "CliOptions.h"
 
-#include <cctype>
+#include "ComText.h"
+
+#include <optional>
 
 std::string CliUsage()
 {
+    // The "Usage:" and "or:" lines are what manual page generators take for the synopsis.
     return "Usage: zendrak-cli [-p PORT] [-C DIR] [-q] [--json] [--trace FILE] [--check]\n"
-           "       zendrak-cli --list-ports\n"
-           "       zendrak-cli --help | --version\n"
+           "  or:  zendrak-cli --list-ports\n"
+           "  or:  zendrak-cli --help | --version\n"
            "\n"
            "Loads the firmware files font.app, decoder.app and out.app of the current directory\n"
            "into the receiver on the serial port, as the window's Start Update does, and writes\n"
            "logUpdate.txt there. The last line on stdout is \"Update OK\" or \"Update Error\".\n"
            "\n"
-           "  -p PORT       the port: COM<n> (through the port map) or a device path starting\n"
-           "                with \"/\"; without -p the number saved in Zendrak.dat (1 if none)\n"
-           "  -C DIR        change into DIR first (firmware files, Zendrak.dat, logUpdate.txt)\n"
-           "  -q            show no status texts and no progress, only the outcome\n"
-           "  --json        write the run as JSON events on stdout, one object per line\n"
-           "                (see \"For scripts\" in the help and the README)\n"
-           "  --trace FILE  write what goes over the line to FILE, time-stamped: commands,\n"
-           "                the receiver's output, pauses, where each file's send begins\n"
-           "                and ends (never the files' contents), log entries, the outcome\n"
-           "  --check       send nothing: list the files that would be sent (size, SHA-256),\n"
-           "                the missing or empty ones, the port and the estimated duration,\n"
-           "                then open and close the port; exit 0 when an update could start\n"
-           "  --list-ports  list the serial ports: COM text, device path, description\n"
-           "  --help        show this text\n"
-           "  --version     show the version\n"
+           "Options:\n"
+           "  -p, --port=PORT       the port: COM<n> (n from 1 to 99, through the port map) or\n"
+           "                        a device path starting with \"/\"; without it the number\n"
+           "                        saved in Zendrak.dat (1 if none)\n"
+           "  -C, --directory=DIR   change into DIR first (firmware files, Zendrak.dat,\n"
+           "                        logUpdate.txt)\n"
+           "  -q, --quiet           show no status texts and no progress, only the outcome\n"
+           "      --json            write the run as JSON events on stdout, one object per line\n"
+           "                        (see \"For scripts\" in the help and the README)\n"
+           "      --trace=FILE      write what goes over the line to FILE, time-stamped:\n"
+           "                        commands, the receiver's output, pauses, where each file's\n"
+           "                        send begins and ends (never the files' contents), log\n"
+           "                        entries, the outcome\n"
+           "      --check           send nothing: list the files that would be sent (size,\n"
+           "                        SHA-256), the missing or empty ones, the port and the\n"
+           "                        estimated duration, then open and close the port; exit 0\n"
+           "                        when an update could start\n"
+           "      --list-ports      list the serial ports: COM text, device path, description\n"
+           "  -h, --help            show this text\n"
+           "      --version         show the version\n"
            "\n"
            "On a terminal the progress line shows the file, percent, bytes, rate and the time\n"
            "left for the file and the whole run; piped, a line at each 10 %. After each file a\n"
            "line gives its size, time and average rate.\n"
            "\n"
-           "Exit status: 0 after \"Update OK\", 1 after \"Update Error\", 2 for a usage error,\n"
-           "when no firmware file is there or one cannot be used, when another update runs in\n"
-           "the same directory, or when the port cannot be set up or opened (with --check: 0\n"
-           "when an update could start, 2 when not).\n"
+           "Exit status:\n"
+           "  0 after \"Update OK\", 1 after \"Update Error\", 2 for a usage error, when no\n"
+           "  firmware file is there or one cannot be used, when another update runs in the\n"
+           "  same directory, or when the port cannot be set up or opened (with --check: 0\n"
+           "  when an update could start, 2 when not).\n"
+           "\n"
            "Zendrak.dat is only read, never written. The port map is\n"
-           "$XDG_CONFIG_HOME/zendrak/ports (default ~/.config/zendrak/ports), lines COM<n>=<device>.\n";
+           "$XDG_CONFIG_HOME/zendrak/ports (default ~/.config/zendrak/ports), lines\n"
+           "COM<n>=<device>.\n";
 }
 
-int ComNumberOfOption(const std::string& port)
-{
-    if (port.size() < 4 || port.size() > 6)
-        return 0;
-    for (size_t i = 0; i < 3; ++i)
-        if (std::toupper(static_cast<unsigned char>(port[i])) != "COM"[i])
-            return 0;
-    int number = 0;
-    for (size_t i = 3; i < port.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(port[i])))
-            return 0;
-        number = number * 10 + (port[i] - '0');
-    }
-    if (port[3] == '0' || number < 1 || number > 255)
-        return 0;
-    return number;
-}
+namespace {
+
+// The options that take a value, in their short (if any) and long forms.
+struct ValueOption {
+    const char* Short;
+    const char* Long;
+    std::string CliOptions::*Member;
+};
+constexpr ValueOption ValueOptions[] = {{"-p", "--port", &CliOptions::Port},
+                                        {"-C", "--directory", &CliOptions::Directory},
+                                        {nullptr, "--trace", &CliOptions::Trace}};
+
+}  // namespace
 
 CliParse ParseCliOptions(const std::vector<std::string>& args)
 {
@@ -67,14 +74,27 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
     bool update = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "-p" || arg == "-C" || arg == "--trace") {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                result.Error = "option " + arg + " needs a value";
+        const ValueOption* valued = nullptr;
+        std::optional<std::string> value;  // given with "=" in the same argument
+        for (const ValueOption& option : ValueOptions) {
+            const std::string longName = option.Long;
+            if ((option.Short && arg == option.Short) || arg == longName) {
+                valued = &option;
+            } else if (arg.rfind(longName + "=", 0) == 0) {
+                valued = &option;
+                value = arg.substr(longName.size() + 1);
+            }
+        }
+        if (valued) {
+            if (!value && i + 1 < args.size())
+                value = args[++i];
+            if (!value || value->empty()) {
+                result.Error = "option " + arg.substr(0, arg.find('=')) + " needs a value";
                 return result;
             }
-            (arg == "-p" ? o.Port : arg == "-C" ? o.Directory : o.Trace) = args[++i];
+            o.*(valued->Member) = *value;
             update = true;
-        } else if (arg == "-q") {
+        } else if (arg == "-q" || arg == "--quiet") {
             o.Quiet = true;
             update = true;
         } else if (arg == "--json") {
@@ -104,13 +124,9 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
         result.Error = "--list-ports, --help and --version take no other options";
         return result;
     }
-    if (o.Check && !o.Trace.empty()) {
-        result.Error = "--check sends nothing, so --trace would have nothing to record";
-        return result;
-    }
-    if (!o.Port.empty() && o.Port[0] != '/' && ComNumberOfOption(o.Port) == 0)
-        result.Error = "-p: not a port: " + o.Port + " (COM<n> with n from 1 to 255, or a "
-                                                     "device path starting with \"/\")";
+    if (!o.Port.empty() && o.Port[0] != '/' && !ComNumberOfText(o.Port))
+        result.Error = "not a port: " + o.Port + " (COM<n> with n from 1 to 99, or a device path "
+                                                 "starting with \"/\")";
     return result;
 }
 
@@ -119,8 +135,11 @@ bool WantsJson(const std::vector<std::string>& args)
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--json")
             return true;
-        if (args[i] == "-p" || args[i] == "-C" || args[i] == "--trace")
-            ++i;  // a value, even one that reads "--json"
+        for (const ValueOption& option : ValueOptions)
+            if ((option.Short && args[i] == option.Short) || args[i] == option.Long) {
+                ++i;  // a value, even one that reads "--json"
+                break;
+            }
     }
     return false;
 }

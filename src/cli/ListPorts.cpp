@@ -9,6 +9,11 @@
 int ListPortsCommand()
 {
     const PortMapListing listing = ListSerialPorts();
+    if (listing.Unreadable) {
+        std::fprintf(stderr, "zendrak-cli: the port map %s cannot be read: %s; no port is listed\n",
+                     PortMapFilePath().c_str(), listing.UnreadableReason.c_str());
+        return 1;
+    }
     for (const SerialPortEntry& port : listing.Ports) {
         std::string line = port.Text + "  " + port.Device;
         if (!port.Description.empty())
@@ -17,9 +22,10 @@ int ListPortsCommand()
     }
     std::fflush(stdout);
     if (listing.Malformed) {
-        std::fprintf(stderr, "zendrak-cli: %s:%d: not a line COM<n>=<device>: %s\n",
-                     PortMapFilePath().c_str(), listing.MalformedLine,
-                     listing.MalformedText.c_str());
+        const std::string why = listing.MalformedReason.empty() ? "not a line COM<n>=<device>"
+                                                                : listing.MalformedReason;
+        std::fprintf(stderr, "zendrak-cli: %s:%d: %s: %s\n", PortMapFilePath().c_str(),
+                     listing.MalformedLine, why.c_str(), listing.MalformedText.c_str());
         return 1;
     }
     if (listing.Ports.empty()) {

@@ -3,5 +3,5 @@
 #pragma once
 
 // Prints "COM<n>  <device>  <description>" lines on stdout. Returns 0; 1 when no port is
-// listed or the port map has a malformed line (said on stderr).
+// listed, the port map has a malformed line or cannot be read (said on stderr).
 int ListPortsCommand();

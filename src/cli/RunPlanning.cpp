@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "RunPlanning.h"
 
+#include "ComText.h"
+#include "PortErrorAdvice.h"
+#include "PortLookup.h"
 #include "PortMap.h"
 #include "PortSettings.h"
 #include "RunEstimate.h"
@@ -13,8 +16,9 @@ std::string PortTextOf(const CliOptions& options)
 {
     if (!options.Port.empty() && options.Port[0] == '/')
         return options.Port;
-    const int number = options.Port.empty() ? ComPortNumber : ComNumberOfOption(options.Port);
-    return "COM" + std::to_string(number);
+    const int number =
+        options.Port.empty() ? ComPortNumber : ComNumberOfText(options.Port).value_or(0);
+    return ComText(number);
 }
 
 std::string ConfigurePort(TCommPort& port, const CliOptions& options)
@@ -31,9 +35,25 @@ std::string ConfigurePort(TCommPort& port, const CliOptions& options)
     }
     uint8_t number = ComPortNumber;
     if (!options.Port.empty())
-        number = static_cast<uint8_t>(ComNumberOfOption(options.Port));
+        number = static_cast<uint8_t>(ComNumberOfText(options.Port).value_or(0));
     ConfigureCommPort(port, number);
-    return "COM" + std::to_string(number);
+    return ComText(number);
+}
+
+std::string DescribePortError(const std::string& portText, const ECommError& error)
+{
+    std::string tried = portText;
+    if (portText.empty() || portText[0] != '/') {
+        const ComPortLookup lookup = LookUpComPort(ComNumberOfText(portText).value_or(0));
+        if (!lookup.Device)
+            return lookup.Problem;
+        tried += " (" + *lookup.Device + ")";
+    }
+    const std::string advice = PortErrorAdvice(error.LastError, error.Holders);
+    return tried + ": " +
+           (advice.empty() ? "the port could not be set up (error code " +
+                                 std::to_string(error.Code) + ")."
+                           : advice);
 }
 
 RunPlan PlanOf(const UpdateRun& run, const CliOptions& options)

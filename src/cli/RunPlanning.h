@@ -10,6 +10,7 @@
 
 #include <string>
 
+class ECommError;
 class TCommPort;
 
 // The COM text or device path the options name ("COM<n>" from Zendrak.dat without -p).
@@ -17,5 +18,9 @@ std::string PortTextOf(const CliOptions& options);
 // Sets the port up as the window does: the device, 115200 baud, 8 data bits, no parity, one
 // stop bit. Returns the text the port's error messages name it by.
 std::string ConfigurePort(TCommPort& port, const CliOptions& options);
+// What was tried, after the port failed: the port text with the device it names and what the
+// system reported, with advice; or why the text names no device (not in the port map, beyond
+// what it holds, hidden by a malformed line, a map that cannot be read). One sentence.
+std::string DescribePortError(const std::string& portText, const ECommError& error);
 // The plan of a run whose files have been read.
 RunPlan PlanOf(const UpdateRun& run, const CliOptions& options);

@@ -8,7 +8,6 @@
 #include "FolderLock.h"
 #include "JsonOutput.h"
 #include "Messages.h"
-#include "PortErrorAdvice.h"
 #include "PortErrors.h"
 #include "PortSettings.h"
 #include "ProgressView.h"
@@ -25,35 +24,38 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <unistd.h>
 
 namespace {
 
-// A test can shorten the bound on the wait for a stored file (not part of the usage).
-std::chrono::milliseconds WaitSavedLimit()
+// The run itself went its way; only its log could not be written (the run's only file).
+std::string LogNotWrittenText(const Exception& error)
 {
-    if (const char* text = std::getenv("ZENDRAK_WAIT_SAVED_LIMIT_MS")) {
-        char* end = nullptr;
-        const long long ms = std::strtoll(text, &end, 10);
-        if (end != text && *end == '\0' && ms > 0)
-            return std::chrono::milliseconds(ms);
-    }
-    return std::chrono::minutes(15);
+    std::error_code unknown;
+    const std::filesystem::path log =
+        std::filesystem::current_path(unknown) / Texts::UpdateLogFileName;
+    return "the update log could not be written to " + log.string() + ": " +
+           ToTerminalText(error.Message);
 }
 
 // An error that ended the worker early. The port's errors have shown their "COM Error" line
-// already; anything else (the log that could not be written) would go unseen otherwise.
-std::string FatalErrorText(const std::exception_ptr& fatal)
+// already, without the port; anything else would go unseen otherwise.
+std::string FatalErrorText(const std::exception_ptr& fatal, const std::string& portText)
 {
     if (!fatal)
         return {};
     try {
         std::rethrow_exception(fatal);
-    } catch (const ECommError&) {
+    } catch (const ECommError& error) {
+        return "the run ended early: " + DescribePortError(portText, error);
+    } catch (const EFCreateError& error) {
+        return LogNotWrittenText(error);
+    } catch (const EWriteError& error) {
+        return LogNotWrittenText(error);
     } catch (const Exception& error) {
         return "the run ended early: " + ToTerminalText(error.Message);
     } catch (const std::exception& error) {
@@ -76,7 +78,8 @@ struct OwnedFd {
 
 }  // namespace
 
-int RunUpdateCommand(const CliOptions& options)
+int RunUpdateCommand(const CliOptions& options,
+                     std::optional<std::chrono::milliseconds> waitSavedLimit)
 {
     const auto started = std::chrono::steady_clock::now();
     const auto sinceStart = [started] {
@@ -166,11 +169,8 @@ int RunUpdateCommand(const CliOptions& options)
         // The "COM Error" line came when the error was made; then the window's message, then
         // what the system said and what to do about it.
         ShowComError(error.Code, portText);
-        const std::string advice = PortErrorAdvice(error.LastError, error.Holders);
         finish(2);
-        complain(advice.empty() ? "the port " + portText + " could not be set up (error code " +
-                                      std::to_string(error.Code) + ")."
-                                : advice);
+        complain(DescribePortError(portText, error));
         run.Files.ReleaseFirmFiles();
         return 2;
     } catch (const Exception& error) {
@@ -179,9 +179,11 @@ int RunUpdateCommand(const CliOptions& options)
         return finish(2);
     }
 
-    TFirmThread* worker = TThread::Create<TFirmThread>(true, run, WaitSavedLimit());
+    TFirmThread* worker = waitSavedLimit
+                              ? TThread::Create<TFirmThread>(true, run, *waitSavedLimit)
+                              : TThread::Create<TFirmThread>(true, run);
     worker->OnTerminate = [&](TThread* sender) {
-        const std::string fatal = FatalErrorText(sender->FatalException());
+        const std::string fatal = FatalErrorText(sender->FatalException(), portText);
         if (!fatal.empty())
             complain(fatal);
         FirmClosePort(&run.Port, run.Files, {});

@@ -5,5 +5,11 @@
 
 #include "CliOptions.h"
 
+#include <chrono>
+#include <optional>
+
 // Needs a running QCoreApplication object (its event loop is run here). Returns 0, 1 or 2.
-int RunUpdateCommand(const CliOptions& options);
+// `waitSavedLimit` replaces the engine's bound on the wait for the receiver to store a file;
+// only test builds pass one.
+int RunUpdateCommand(const CliOptions& options,
+                     std::optional<std::chrono::milliseconds> waitSavedLimit = std::nullopt);

@@ -13,6 +13,10 @@
 #include <csignal>
 #include <cstdio>
 
+#ifdef ZENDRAK_CLI_TEST_BUILD
+#include "CliTestBuild.h"  // tests/cli: limits the tests shorten; never in the shipped program
+#endif
+
 int main(int argc, char** argv)
 {
     // Before anything is opened: the port must never take the number of stdout or stderr.
@@ -24,7 +28,7 @@ int main(int argc, char** argv)
         if (WantsJson(args))
             std::fputs(UsageErrorEvent().c_str(), stdout);
         std::fflush(stdout);
-        std::fprintf(stderr, "zendrak-cli: %s\n%s", parsed.Error.c_str(), CliUsage().c_str());
+        std::fprintf(stderr, "zendrak-cli: %s\nTry 'zendrak-cli --help'.\n", parsed.Error.c_str());
         return 2;
     }
     switch (parsed.Options.Command) {
@@ -43,5 +47,9 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     Application().Title = Texts::ApplicationTitle;
+#ifdef ZENDRAK_CLI_TEST_BUILD
+    return RunUpdateCommand(parsed.Options, TestWaitSavedLimit());
+#else
     return RunUpdateCommand(parsed.Options);
+#endif
 }

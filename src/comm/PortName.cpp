@@ -1,47 +1,54 @@
 // SPDX-License-Identifier: MIT
 #include "PortName.h"
 
+#include "ComText.h"
 #include "PortMap.h"
 #include "SystemTexts.h"
 
 #include <cerrno>
+#include <string_view>
+
+namespace {
+
+// The port text of a name: what follows the device prefix "\\.\" when it has one.
+std::string_view PortTextOf(std::string_view name)
+{
+    const std::string_view prefix = Texts::PortNamePrefix;
+    const std::string_view devicePrefix = prefix.substr(0, prefix.size() - 3);
+    if (name.substr(0, devicePrefix.size()) == devicePrefix)
+        name.remove_prefix(devicePrefix.size());
+    return name;
+}
+
+}  // namespace
 
 int ComNumberOfPortName(const std::string& name)
 {
-    std::string digits;
-    const std::string prefix = Texts::PortNamePrefix;
-    if (name.rfind(prefix, 0) == 0)
-        digits = name.substr(prefix.size());
-    else if (name.rfind("COM", 0) == 0)
-        digits = name.substr(3);
-    else
-        return 0;
-    if (digits.empty() || digits.size() > 3 || digits[0] == '0')
-        return 0;
-    int number = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9')
-            return 0;
-        number = number * 10 + (c - '0');
-    }
-    return number;
+    return ComNumberOfText(PortTextOf(name)).value_or(0);
 }
 
 std::optional<std::string> ResolvePortName(const std::string& name)
 {
     if (!name.empty() && name.front() == '/')
         return name;
-    const int number = ComNumberOfPortName(name);
+    const std::string_view text = PortTextOf(name);
+    const int number = ComNumberOfText(text).value_or(0);
     if (number == 0) {
-        const std::string prefix = Texts::PortNamePrefix;
-        if (name.rfind(prefix, 0) == 0 || name.rfind("COM", 0) == 0) {
-            errno = ENOENT;  // a COM name without a valid number names no device
+        // A device name or a "COM" name without a valid number names no device ("COM" + "1"
+        // is a port text exactly when the name starts with "COM" in any case).
+        if (text.size() != name.size() || ComNumberOfText(std::string(text.substr(0, 3)) + "1")) {
+            errno = ENOENT;
             return std::nullopt;
         }
         return name;
     }
-    auto device = ResolveComPort(number);
-    if (!device)
-        errno = ENOENT;
-    return device;
+    try {
+        auto device = ResolveComPort(number);
+        if (!device)
+            errno = ENOENT;
+        return device;
+    } catch (const std::exception&) {
+        errno = EIO;  // whatever the port map holds, the port reports a failed open only
+        return std::nullopt;
+    }
 }

@@ -10,5 +10,6 @@
 // The path to open, or nothing (errno ENOENT) when the COM number is not in the port map.
 std::optional<std::string> ResolvePortName(const std::string& name);
 
-// n when the name is "\\.\COM<n>" or "COM<n>" (decimal digits, no leading zero); 0 otherwise.
+// n when the name is "\\.\COM<n>" or "COM<n>" with a port text as ComNumberOfText reads it;
+// 0 otherwise.
 int ComNumberOfPortName(const std::string& name);

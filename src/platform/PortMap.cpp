@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "PortMap.h"
 
+#include "ComText.h"
+#include "SmallFile.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 namespace {
 
@@ -18,20 +18,6 @@ std::string_view Trim(std::string_view text)
         return {};
     const auto last = text.find_last_not_of(blanks);
     return text.substr(first, last - first + 1);
-}
-
-// "COM<n>" with n from 1 to 99 written without leading zeros; 0 when it is anything else.
-int ComNumberOf(std::string_view name)
-{
-    if (name.size() < 4 || name.size() > 5 || name.substr(0, 3) != "COM" || name[3] == '0')
-        return 0;
-    int number = 0;
-    for (const char c : name.substr(3)) {
-        if (c < '0' || c > '9')
-            return 0;
-        number = number * 10 + (c - '0');
-    }
-    return number;
 }
 
 // A device's identity: the path with symbolic links resolved (/dev/serial/by-id names), so that
@@ -51,21 +37,22 @@ struct MapLine {
     std::string Device;
 };
 
-// Parses one non-empty, non-comment line; false when it is malformed.
-bool ParseLine(std::string_view line, MapLine& parsed)
+// Parses one non-empty, non-comment line; false when it is malformed, with the reason when
+// there is more to say than that the line is not of the form COM<n>=<device>.
+bool ParseLine(std::string_view line, MapLine& parsed, std::string& reason)
 {
     const auto equals = line.find('=');
     if (equals == std::string_view::npos)
         return false;
-    parsed.Number = ComNumberOf(Trim(line.substr(0, equals)));
+    const std::string_view name = Trim(line.substr(0, equals));
+    parsed.Number = ComNumberOfText(name).value_or(0);
     parsed.Device = std::string(Trim(line.substr(equals + 1)));
-    return parsed.Number >= FirstComNumber && parsed.Number <= LastComNumber &&
-           !parsed.Device.empty();
-}
-
-std::string ComText(int number)
-{
-    return "COM" + std::to_string(number);
+    if (parsed.Number > LastComNumber) {
+        reason = std::string(name) + " is beyond COM" + std::to_string(LastComNumber) +
+                 ", the last number the port map holds";
+        return false;
+    }
+    return parsed.Number >= FirstComNumber && !parsed.Device.empty();
 }
 
 }  // namespace
@@ -101,7 +88,7 @@ PortMapListing ParsePortMap(std::string_view content,
         if (line.empty() || line.front() == '#')
             continue;
         MapLine parsed;
-        if (!ParseLine(line, parsed)) {
+        if (!ParseLine(line, parsed, listing.MalformedReason)) {
             listing.Malformed = true;
             listing.MalformedLine = lineNumber;
             listing.MalformedText = std::string(line);
@@ -141,11 +128,36 @@ PortMapListing ParsePortMap(std::string_view content,
 
 PortMapListing ListSerialPorts(const SerialPortDetector& detect)
 {
-    std::string content;
-    std::ifstream file(PortMapFilePath(), std::ios::binary);
-    if (file)
-        content.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return ParsePortMap(content, detect ? detect() : std::vector<DetectedSerialPort>{});
+    const SmallFileRead file = ReadSmallFile(PortMapFilePath(), PortMapSizeLimit);
+    if (file.Status != SmallFileStatus::Ok && file.Status != SmallFileStatus::Missing &&
+        file.Status != SmallFileStatus::TooLarge) {
+        // Like a registry key that cannot be opened: no port at all.
+        PortMapListing listing;
+        listing.Unreadable = true;
+        listing.UnreadableReason = file.Reason;
+        return listing;
+    }
+    const std::vector<DetectedSerialPort> detected =
+        detect ? detect() : std::vector<DetectedSerialPort>{};
+    if (file.Status != SmallFileStatus::TooLarge)
+        return ParsePortMap(file.Bytes, detected);
+
+    // Only whole lines within the bound are read; the line the bound cuts is malformed.
+    const size_t lastNewline = file.Bytes.rfind('\n');
+    const std::string_view whole = lastNewline == std::string::npos
+                                       ? std::string_view{}
+                                       : std::string_view(file.Bytes).substr(0, lastNewline + 1);
+    PortMapListing listing = ParsePortMap(whole, detected);
+    if (!listing.Malformed) {
+        listing.Malformed = true;
+        listing.MalformedLine = static_cast<int>(std::count(whole.begin(), whole.end(), '\n')) + 1;
+        const std::string_view cut = std::string_view(file.Bytes).substr(whole.size(), 40);
+        listing.MalformedText = std::string(Trim(cut.substr(0, cut.find('\n'))));
+        listing.MalformedReason = "the port map is larger than " +
+                                  std::to_string(PortMapSizeLimit / 1024) +
+                                  " KiB; it is read no further";
+    }
+    return listing;
 }
 
 std::optional<std::string> ResolveComPort(int number, const SerialPortDetector& detect)

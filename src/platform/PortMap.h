@@ -3,18 +3,21 @@
 // serial ports ("hardware\devicemap\serialcomm").
 //
 // The map is the file $XDG_CONFIG_HOME/zendrak/ports (default $HOME/.config/zendrak/ports) with
-// lines "COM<n>=<device path>", n from 1 to 99, blanks around both sides trimmed; empty lines and
-// lines starting with "#" are skipped; the first line for a number wins. Serial devices found on
-// the system (real ttyS UARTs, then ttyUSB, ttyACM, then other serial devices, each group by
-// index) take the lowest numbers the file leaves free; a device the file already maps is not
-// listed again. The listing runs in ascending COM number. A line of any other form is malformed:
-// the listing holds what the lines before it gave, then one last entry that cannot be read as
-// text, and ignores the lines after it.
+// lines "COM<n>=<device path>" ("COM" in any case), n from 1 to 99, blanks around both sides
+// trimmed; empty lines and lines starting with "#" are skipped; the first line for a number
+// wins. Serial devices found on the system (real ttyS UARTs, then ttyUSB, ttyACM, then other
+// serial devices, each group by index) take the lowest numbers the file leaves free; a device
+// the file already maps is not listed again. The listing runs in ascending COM number. A line
+// of any other form is malformed: the listing holds what the lines before it gave, then one
+// last entry that cannot be read as text, and ignores the lines after it. A file larger than
+// 64 KiB is malformed where the bound cuts it. A map that is not a regular file or cannot be
+// read lists no port at all, as a registry key that cannot be opened.
 //
 // The environment variable ZENDRAK_NO_PORT_DETECTION=1 turns the detection off (tests, demo);
 // then only the file counts. The file is read again at every listing and resolution.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -42,10 +45,14 @@ struct PortMapListing {
     bool Malformed = false;              // the listing ends in an entry that is not text
     int MalformedLine = 0;               // its line number in the file (from 1)
     std::string MalformedText;           // that line as written
+    std::string MalformedReason;         // why, when more is to be said than its form
+    bool Unreadable = false;             // the map file exists but cannot be read: no port
+    std::string UnreadableReason;        // why, in words ("it is a directory")
 };
 
 inline constexpr int FirstComNumber = 1;
 inline constexpr int LastComNumber = 99;
+inline constexpr size_t PortMapSizeLimit = 64 * 1024;
 
 // The map file's path from the environment.
 std::string PortMapFilePath();

@@ -32,6 +32,8 @@ bool TRegistry::OpenKeyReadOnly(const std::string& key)
         return false;
 
     const PortMapListing listing = ListSerialPorts(Detect);
+    if (listing.Unreadable)
+        return false;  // a map that cannot be read is a key that cannot be opened
     auto uniqueName = [this](const std::string& wanted) {
         std::string name = wanted;
         for (int n = 2; std::any_of(Values.begin(), Values.end(),

@@ -26,7 +26,8 @@ public:
 
     HKEY RootKey = HKEY_CURRENT_USER;
 
-    // Opens an existing key without creating it; false for any key but the serial ports'. The
+    // Opens an existing key without creating it; false for any key but the serial ports', and
+    // for that one when the port map cannot be read (not a regular file, no permission). The
     // port map is read now: the names and texts stay as they were at this moment until the key
     // is opened again.
     bool OpenKeyReadOnly(const std::string& key);

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <sys/stat.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -88,6 +91,92 @@ TEST_F(PortSettingsTest, WriteFailureShowsThePlainDialog)
     EXPECT_EQ(boxes[0].Icon, MsgIcon::None);
     EXPECT_TRUE(fs::is_directory(Dir.Path / "Zendrak.dat"));
     EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path), fs::directory_iterator()), 1);
+}
+
+void Put(const fs::path& file, const std::string& bytes)
+{
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+// What a user may have made of the file: it is written as writing into it would treat it.
+struct WriteCase {
+    const char* Name;
+    std::function<void(const fs::path& dir)> Make;
+    bool Saved;
+    const char* Target;  // where the byte lands (or the old byte stays)
+    fs::perms Mode;      // the target's mode afterwards
+};
+
+TEST_F(PortSettingsTest, WriteFollowsLinksKeepsTheModeAndLeavesReadOnlyFilesAlone)
+{
+    using P = fs::perms;
+    const P rw_r = P::owner_read | P::owner_write | P::group_read;
+    const P r_r_r = P::owner_read | P::group_read | P::others_read;
+    const WriteCase cases[] = {
+        {"LinkToAFile",
+         [](const fs::path& d) {
+             Put(d / "real.dat", "\x05");
+             fs::permissions(d / "real.dat", rw_r);
+             fs::create_symlink("real.dat", d / "Zendrak.dat");
+         },
+         true, "real.dat", rw_r},
+        {"LinkToNothingYet",
+         [](const fs::path& d) { fs::create_symlink("sub/new.dat", d / "Zendrak.dat"); },
+         true, "sub/new.dat", P::none},
+        {"ModeKept",
+         [](const fs::path& d) {
+             Put(d / "Zendrak.dat", "\x05");
+             fs::permissions(d / "Zendrak.dat", rw_r);
+         },
+         true, "Zendrak.dat", rw_r},
+        {"ReadOnly",
+         [](const fs::path& d) {
+             Put(d / "Zendrak.dat", "\x05");
+             fs::permissions(d / "Zendrak.dat", r_r_r);
+         },
+         false, "Zendrak.dat", r_r_r},
+        {"LinkToAReadOnlyFile",
+         [](const fs::path& d) {
+             Put(d / "real.dat", "\x05");
+             fs::permissions(d / "real.dat", r_r_r);
+             fs::create_symlink(d / "real.dat", d / "Zendrak.dat");
+         },
+         false, "real.dat", r_r_r},
+        {"Fifo", [](const fs::path& d) { ::mkfifo((d / "Zendrak.dat").c_str(), 0644); }, false,
+         "Zendrak.dat", P::none},
+        {"LinkLoop",
+         [](const fs::path& d) {
+             fs::create_symlink("loop", d / "Zendrak.dat");
+             fs::create_symlink("Zendrak.dat", d / "loop");
+         },
+         false, "Zendrak.dat", P::none},
+    };
+    for (const WriteCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const fs::path dir = Dir.Path / c.Name;
+        fs::create_directories(dir / "sub");
+        fs::current_path(dir);
+        c.Make(dir);
+        const bool wasLink = fs::is_symlink(dir / "Zendrak.dat");
+        Recorder.Clear();
+        EXPECT_EQ(WritePortSettings(9), c.Saved);
+        EXPECT_EQ(Recorder.Boxes().size(), c.Saved ? 0u : 1u);
+        EXPECT_EQ(fs::is_symlink(dir / "Zendrak.dat"), wasLink);  // a link stays a link
+        const fs::path target = dir / c.Target;
+        std::error_code loop;
+        if (fs::is_regular_file(target, loop)) {
+            EXPECT_EQ(Dir.Read((fs::path(c.Name) / c.Target).string()), c.Saved ? "\x09" : "\x05");
+        }
+        if (c.Mode != P::none) {
+            EXPECT_EQ(fs::status(target).permissions(), c.Mode);
+        }
+        if (std::string(c.Name) == "Fifo") {
+            EXPECT_TRUE(fs::is_fifo(target));  // neither replaced nor blocked on
+        }
+        // No temporary file is left behind.
+        for (const auto& entry : fs::directory_iterator(dir))
+            EXPECT_EQ(entry.path().filename().string().find(".dat."), std::string::npos);
+    }
 }
 
 enum class Outcome { Number, Range, Convert };

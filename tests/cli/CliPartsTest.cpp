@@ -17,15 +17,6 @@
 
 namespace {
 
-TEST(CliOptions, ComNumbers)
-{
-    const std::pair<const char*, int> cases[] = {
-        {"COM1", 1}, {"COM12", 12}, {"com7", 7}, {"COM255", 255}, {"COM256", 0}, {"COM0", 0},
-        {"COM01", 0}, {"COM", 0}, {"COMX", 0}, {"COM1x", 0}, {"LPT1", 0}, {"/dev/ttyS0", 0}};
-    for (const auto& [text, number] : cases)
-        EXPECT_EQ(ComNumberOfOption(text), number) << text;
-}
-
 TEST(CliOptions, ParsesEachForm)
 {
     CliParse p = ParseCliOptions({"-p", "/dev/ttyUSB0", "-C", "fw", "-q"});
@@ -37,10 +28,24 @@ TEST(CliOptions, ParsesEachForm)
     EXPECT_EQ(ParseCliOptions({"--list-ports"}).Options.Command, CliOptions::Action::ListPorts);
     EXPECT_EQ(ParseCliOptions({}).Options.Command, CliOptions::Action::Update);
     EXPECT_EQ(ParseCliOptions({}).Options.Port, "");
+    // The long forms, with the value as the next argument or after "=".
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--port", "COM3", "--directory", "fw", "--quiet"},
+          {"--port=COM3", "--directory=fw", "-q"}, {"-C", "fw", "-p", "com3", "--quiet"}}) {
+        p = ParseCliOptions(args);
+        EXPECT_EQ(p.Error, "") << args[0];
+        EXPECT_EQ(p.Options.Port.substr(3), "3");
+        EXPECT_EQ(p.Options.Directory, "fw");
+        EXPECT_TRUE(p.Options.Quiet);
+    }
     for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"-C"}, {"-p", ""}, {"--list-ports", "--help"},
-          {"--list-ports", "-p", "COM1"}, {"file.app"}, {"--port=COM1"}})
-        EXPECT_NE(ParseCliOptions(bad).Error, "") << bad[0];
+         {std::vector<std::string>{"-C"}, {"-p", ""}, {"--port"}, {"--port="}, {"--directory="},
+          {"--list-ports", "--help"}, {"--list-ports", "-p", "COM1"}, {"file.app"},
+          {"--ports=COM1"}, {"--quiet=yes"}, {"--port", "COM256"}}) {
+        const std::string error = ParseCliOptions(bad).Error;
+        EXPECT_NE(error, "") << bad[0];
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;  // one line
+    }
 }
 
 TEST(CliOptions, ScriptOptions)

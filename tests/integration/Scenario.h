@@ -11,6 +11,8 @@
 #include <vector>
 
 std::string CliPath();
+// zendrak-cli-test: zendrak-cli that obeys ZENDRAK_WAIT_SAVED_LIMIT_MS.
+std::string CliTestBuildPath();
 
 class Scenario {
 public:
@@ -24,7 +26,8 @@ public:
     // Starts the simulator (with --save and --link) and maps COM<com> to it in the port map.
     bool StartSimulator(const std::vector<std::string>& args, int com = 1);
     // Runs zendrak-cli in the run directory (-C) with the given arguments; `env` is added to
-    // the port map's environment. Returns its exit status.
+    // the port map's environment; with ZENDRAK_WAIT_SAVED_LIMIT_MS in `env` the test build runs.
+    // Returns its exit status.
     int RunCli(const std::vector<std::string>& args = {"-p", "COM1"},
                const std::map<std::string, std::string>& env = {}, int timeoutMs = 300000);
     // Waits for the simulator to end (after its last "s"); -1 when it does not.

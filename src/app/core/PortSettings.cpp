@@ -4,30 +4,28 @@
 #include "AtomicFile.h"
 #include "Exceptions.h"
 #include "Messages.h"
+#include "SmallFile.h"
 #include "SystemTexts.h"
 #include "comm_port.h"
-
-#include <cstdio>
 
 uint8_t ComPortNumber = 1;
 
 void ReadPortSettings()
 {
-    std::FILE* file = std::fopen(Texts::SettingsFileName, "rb");
-    if (file == nullptr) {
+    // Only the first byte counts; a second one read tells nothing but that there is more.
+    const SmallFileRead file = ReadSmallFile(Texts::SettingsFileName, 1);
+    if (file.Status != SmallFileStatus::Ok && file.Status != SmallFileStatus::TooLarge) {
         MessageBox(Texts::ErrorOpenSettings, Texts::BoxCaption, MsgIcon::Warning);
         return;
     }
-    uint8_t byte = 0;
-    if (std::fread(&byte, 1, 1, file) == 1)
-        ComPortNumber = byte;
-    std::fclose(file);
+    if (!file.Bytes.empty())
+        ComPortNumber = static_cast<uint8_t>(file.Bytes[0]);
 }
 
 bool WritePortSettings(uint8_t number)
 {
     const std::string bytes(1, static_cast<char>(number));
-    if (ReplaceFileAtomically(Texts::SettingsFileName, bytes) == AtomicWriteResult::Ok)
+    if (ReplaceFileInPlace(Texts::SettingsFileName, bytes) == AtomicWriteResult::Ok)
         return true;
     ShowMessage(Texts::SettingsNotSaved);
     return false;

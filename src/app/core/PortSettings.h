@@ -13,12 +13,14 @@ class TCommPort;
 extern uint8_t ComPortNumber;
 inline constexpr int32_t LinkBaudRate = 115200;
 
-// Reads the settings file's first byte into ComPortNumber. A file that cannot be opened shows
-// the "Error open Zendrak.dat !!!" box and leaves the number as it is; an empty file is no error.
+// Reads the settings file's first byte into ComPortNumber. A file that cannot be opened or is
+// no regular file (a directory, FIFO, device) shows the "Error open Zendrak.dat !!!" box and
+// leaves the number as it is; an empty file is no error.
 void ReadPortSettings();
 
 // Replaces the settings file with the one byte `number` (temporary file and rename, so a crash
-// never leaves an empty file). On failure shows the plain dialog "Einstellung kann nicht
+// never leaves an empty file); through a symbolic link its target is replaced, keeping its
+// mode. On failure, also for a read-only file, shows the plain dialog "Einstellung kann nicht
 // gepeichert werden" and returns false.
 bool WritePortSettings(uint8_t number);
 
