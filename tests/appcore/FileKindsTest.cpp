@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The port map and "Zendrak.dat" as whatever a user or a mistake puts in their place: each kind
 // of file is read in a child process that must finish within a generous bound (a FIFO must not
-// freeze it, /dev/zero must not eat its memory), and gives the documented outcome.
+// freeze it, /dev/zero must not eat its memory), and gives the documented outcome; opening a
+// port over any of them fails only as a port fails to open.
 #include "Messages.h"
 #include "PortMap.h"
 #include "PortSettings.h"
 #include "Registry.h"
 #include "SystemTexts.h"
+#include "comm_port.h"
 
 #include <gtest/gtest.h>
 
@@ -170,6 +172,32 @@ TEST_P(FileKinds, ThePortMapIsReadOrCannotBeOpened)
         return opened ? text : text + " not opened";
     });
     EXPECT_EQ(got, c.PortMap);
+}
+
+TEST_P(FileKinds, OpeningAComPortRaisesOnlyTheCommError)
+{
+    const KindCase& c = GetParam();
+    fs::create_directories(Dir / "zendrak");
+    fs::permissions(Dir / "zendrak", fs::perms::owner_all | fs::perms::others_exec);
+    Make(c.What, Dir / "zendrak" / "ports", HugeHead);
+    const std::string dir = Dir.string();
+    const std::string got = InChild(c.What == Kind::Unreadable, [&] {
+        ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+        ::setenv("ZENDRAK_NO_PORT_DETECTION", "1", 1);
+        RecordingMessageService recorder;
+        ScopedMessageService scope(recorder);
+        TCommPort port;
+        port.SetCommPort("1");  // no kind of map names COM1 here
+        try {
+            port.OpenCommPort();
+        } catch (const ECommError& error) {
+            return "code " + std::to_string(error.Code);
+        } catch (...) {
+            return std::string("another error");
+        }
+        return std::string("opened");
+    });
+    EXPECT_EQ(got, "code 8");
 }
 
 TEST_P(FileKinds, ZendrakDatGivesItsFirstByteOrTheBox)
