@@ -151,6 +151,17 @@ TEST(CliMessages, APortMapThatIsNoFileListsNoPortAndNeverHangs)
     }
 }
 
+TEST(CliMessages, APortThatFailsDuringTheRunIsNamedWithItsDevice)
+{
+    Scenario s;
+    s.AddFile("font.app", SampleFirmware(20000, 10));
+    ASSERT_TRUE(s.StartSimulator({"--vanish-after", "3000"}));
+    EXPECT_EQ(s.RunCli({"-p", "COM1", "-q"}), 1) << s.Cli.Err;
+    EXPECT_TRUE(Contains(s.Cli.Err, "zendrak-cli: the run ended early: COM1 (" + s.LinkPath +
+                                        "): Input/output error."))
+        << s.Cli.Err;
+}
+
 TEST(CliMessages, ALogThatCannotBeWrittenIsSaidWithItsPlace)
 {
     Scenario s;
