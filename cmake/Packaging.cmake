@@ -114,7 +114,8 @@ set(CPACK_PACKAGE_VENDOR "Zendrak developers")
 set(CPACK_PACKAGE_CONTACT "Zendrak developers <maintainers@zendrak.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Firmware update tool for satellite receivers on a serial line")
 # The extended description below the summary; every line stays within 80 columns.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Zendrak restarts a satellite receiver through its serial console, sends up to
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "\
+Zendrak restarts a satellite receiver through its serial console, sends up to
 three firmware files and reports the receiver's verdict. It has a Qt window, a
 command-line front end and a receiver simulator for trying it without hardware.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY zendrak)

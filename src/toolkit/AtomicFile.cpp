@@ -102,8 +102,8 @@ bool FollowLinks(std::string& path)
             return false;
         const std::string next(target, static_cast<size_t>(n));
         const auto slash = path.rfind('/');
-        path = next.front() == '/' || slash == std::string::npos ? next
-                                                                  : path.substr(0, slash + 1) + next;
+        const bool relative = next.front() != '/' && slash != std::string::npos;
+        path = relative ? path.substr(0, slash + 1) + next : next;
     }
     errno = ELOOP;
     return false;

@@ -29,13 +29,26 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum class Kind { Missing, Regular, Empty, Directory, Fifo, Socket, DevZero, LinkLoop, Unreadable, Huge };
+enum class Kind {
+    Missing,
+    Regular,
+    Empty,
+    Directory,
+    Fifo,
+    Socket,
+    DevZero,
+    LinkLoop,
+    Unreadable,
+    Huge
+};
 
 struct KindCase {
     const char* Name;
     Kind What;
-    std::string PortMap;   // what the listing gives: "n=device ..." [" malformed@line"] or "unreadable"
-    std::string Settings;  // the port number, and "+box" when "Error open Zendrak.dat !!!" shows
+    // What the listing gives: "n=device " for each port, then "malformed@line"; or "unreadable".
+    std::string PortMap;
+    // The port number, and "+box" when "Error open Zendrak.dat !!!" shows.
+    std::string Settings;
 };
 
 void PrintTo(const KindCase& c, std::ostream* os)

@@ -145,7 +145,8 @@ TEST(CliMessages, APortMapThatIsNoFileListsNoPortAndNeverHangs)
                               {{"XDG_CONFIG_HOME", dir}, {"ZENDRAK_NO_PORT_DETECTION", "1"}}));
         EXPECT_EQ(cli.Wait(Long), 1);
         EXPECT_EQ(cli.Out, "");
-        EXPECT_TRUE(Contains(cli.Err, "zendrak-cli: the port map " + map + " cannot be read: it is"))
+        EXPECT_TRUE(
+            Contains(cli.Err, "zendrak-cli: the port map " + map + " cannot be read: it is"))
             << cli.Err;
         RemoveTree(dir);
     }
