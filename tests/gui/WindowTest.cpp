@@ -15,6 +15,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
@@ -431,7 +432,11 @@ private slots:
     void settingsFileThatCannotBeWritten()
     {
         Workspace->WritePortsFile("COM1=/dev/null\n");
-        QDir(Workspace->Path(".")).mkdir("Zendrak.dat");  // opens for reading, yields no byte
+        // Read-only, for root as well: read at start, never replaced.
+        Workspace->Write("Zendrak.dat", "\x01");
+        QVERIFY(QFile::setPermissions(Workspace->Path("Zendrak.dat"), QFile::ReadOwner |
+                                                                          QFile::ReadGroup |
+                                                                          QFile::ReadOther));
         CreateWindow();
         QVERIFY(Boxes->Boxes.empty());
         QLineEdit* edit = Form->CBoxPortName->lineEdit();
@@ -443,6 +448,7 @@ private slots:
                  std::vector<std::string>{"Einstellung kann nicht gepeichert werden"});
         QCOMPARE(Boxes->Boxes[0].Request.Caption, std::string("Zendrak"));
         QVERIFY(Boxes->Boxes[0].Request.Icon == MsgIcon::None);
+        QCOMPARE(Workspace->Read("Zendrak.dat"), std::string("\x01"));
     }
 
     void startWithoutFirmwareChangesNothing()
