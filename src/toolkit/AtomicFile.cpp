@@ -11,6 +11,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+mode_t CurrentUmask()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) != 0)
+            continue;
+        try {
+            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8)) & 0777;
+        } catch (const std::exception&) {
+            break;
+        }
+    }
+    return 022;  // no /proc: the usual mask
+}
+
 namespace {
 
 bool WriteAll(int fd, const std::string& bytes)
@@ -33,22 +49,6 @@ struct Heritage {
     bool Existing = false;
     struct stat Old {};
 };
-
-mode_t CurrentUmask()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) != 0)
-            continue;
-        try {
-            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8)) & 0777;
-        } catch (const std::exception&) {
-            break;
-        }
-    }
-    return 022;  // no /proc: the usual mask
-}
 
 AtomicWriteResult Replace(const std::string& path, const std::string& bytes, const Heritage& from)
 {
