@@ -124,6 +124,10 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
         result.Error = "--list-ports, --help and --version take no other options";
         return result;
     }
+    if (o.Check && !o.Trace.empty()) {
+        result.Error = "--check sends nothing, so --trace would have nothing to record";
+        return result;
+    }
     if (!o.Port.empty() && o.Port[0] != '/' && !ComNumberOfText(o.Port))
         result.Error = "not a port: " + o.Port + " (COM<n> with n from 1 to 99, or a device path "
                                                  "starting with \"/\")";
