@@ -108,6 +108,9 @@ INSTANTIATE_TEST_SUITE_P(
         PortCase{"Unmapped", "COM1=/dev/null\n", {"-p", "COM99"}, nullptr,
                  "zendrak-cli: COM99 is not in the port map (@/config/zendrak/ports) and no "
                  "detected device has that number."},
+        PortCase{"UnmappedInTheCheck", "COM1=/dev/null\n", {"--check", "-p", "COM99"}, nullptr,
+                 "zendrak-cli: COM99 is not in the port map (@/config/zendrak/ports) and no "
+                 "detected device has that number."},
         PortCase{"BeyondTheMap", "COM1=/dev/null\n", {"--port=com150"}, nullptr,
                  "zendrak-cli: COM150 is beyond the port map (@/config/zendrak/ports), which "
                  "holds COM1 to COM99, and no detected device has that number."},
