@@ -35,20 +35,19 @@ if(TARGET zendrak)
   endif()
 endif()
 
-# Man pages, compressed as Debian keeps them: zendrak-cli's and the simulator's from their own
-# --help (help2man), with the environment and files the two programs read; the window's is
-# written by hand, as its --help needs the window's start-up.
+# Man pages from the programs' own --help (help2man), compressed as Debian keeps them. The window
+# prints its help without a display and lists its environment and files itself; zendrak-cli's
+# page takes its environment, files, JSON events and trace from include files.
 find_program(HELP2MAN help2man)
 find_program(GZIP gzip)
+set(ZENDRAK_MAN_NAME_zendrak "load firmware into a satellite receiver over a serial line")
 set(ZENDRAK_MAN_NAME_zendrak-cli "load firmware into a satellite receiver from the command line")
 set(ZENDRAK_MAN_NAME_zendrak-receiver-sim "play a satellite receiver's console on a pseudo-terminal")
-# Sections beyond --help: the environment and files that zendrak-cli reads, the JSON events
-# and the trace.
 set(ZENDRAK_MAN_INCLUDES_zendrak-cli ${CMAKE_SOURCE_DIR}/packaging/man/environment.h2m
     ${CMAKE_SOURCE_DIR}/packaging/zendrak-cli.h2m)
 set(ZENDRAK_MAN_DIR ${CMAKE_BINARY_DIR}/man)
 if(HELP2MAN AND GZIP)
-  foreach(program zendrak-cli zendrak-receiver-sim)
+  foreach(program IN LISTS ZENDRAK_PROGRAMS)
     if(TARGET ${program})
       set(page ${ZENDRAK_MAN_DIR}/${program}.1)
       set(includes)
@@ -70,23 +69,7 @@ if(HELP2MAN AND GZIP)
     endif()
   endforeach()
 else()
-  message(STATUS "help2man or gzip not found: no man pages for zendrak-cli and the simulator")
-endif()
-if(TARGET zendrak AND GZIP)
-  # The hand-written page, with the same environment and files sections as zendrak-cli's.
-  set(page ${ZENDRAK_MAN_DIR}/zendrak.1)
-  add_custom_command(OUTPUT ${page}.gz
-    COMMAND ${CMAKE_COMMAND} -DIN=${CMAKE_SOURCE_DIR}/packaging/man/zendrak.1
-            -DINCLUDE=${CMAKE_SOURCE_DIR}/packaging/man/environment.h2m -DOUT=${page}
-            -P ${CMAKE_SOURCE_DIR}/cmake/ManPageWithSections.cmake
-    COMMAND ${GZIP} -9nf ${page}
-    DEPENDS ${CMAKE_SOURCE_DIR}/packaging/man/zendrak.1
-            ${CMAKE_SOURCE_DIR}/packaging/man/environment.h2m
-            ${CMAKE_SOURCE_DIR}/cmake/ManPageWithSections.cmake
-    COMMENT "Man page for zendrak"
-    VERBATIM)
-  add_custom_target(zendrak-man ALL DEPENDS ${page}.gz)
-  install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  message(STATUS "help2man or gzip not found: no man pages")
 endif()
 
 # What Debian asks of every package beside the programs: the licence in machine-readable form
