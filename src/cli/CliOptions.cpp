@@ -2,11 +2,14 @@
 #include "CliOptions.h"
 
 #include <cctype>
+#include <cstdlib>
 
 std::string CliUsage()
 {
-    return "Usage: zendrak-cli [-p PORT] [-C DIR] [-q] [--json] [--trace FILE] [--check]\n"
+    return "Usage: zendrak-cli [-p PORT[,PORT...]]... [-C DIR] [-q] [--json] [--trace FILE]\n"
+           "                   [--check] [--wait SECONDS]\n"
            "       zendrak-cli --list-ports\n"
+           "       zendrak-cli --forget-port COM<n>\n"
            "       zendrak-cli --help | --version\n"
            "\n"
            "Loads the firmware files font.app, decoder.app and out.app of the current directory\n"
@@ -25,7 +28,11 @@ std::string CliUsage()
            "  --check       send nothing: list the files that would be sent (size, SHA-256),\n"
            "                the missing or empty ones, the port and the estimated duration,\n"
            "                then open and close the port; exit 0 when an update could start\n"
-           "  --list-ports  list the serial ports: COM text, device path, description\n"
+           "  --wait SECONDS  when a port's device is not there yet, wait up to SECONDS for it\n"
+           "                to appear (an adapter being plugged in), then start\n"
+           "  --list-ports  list the serial ports, one line each: COM text, device path, stable\n"
+           "                identity, description (\"-\" when none), present or absent\n"
+           "  --forget-port COM<n>  drop the number remembered for a detected device\n"
            "  --help        show this text\n"
            "  --version     show the version\n"
            "\n"
@@ -37,8 +44,15 @@ std::string CliUsage()
            "when no firmware file is there or one cannot be used, when another update runs in\n"
            "the same directory, or when the port cannot be set up or opened (with --check: 0\n"
            "when an update could start, 2 when not).\n"
-           "Zendrak.dat is only read, never written. The port map is\n"
-           "$XDG_CONFIG_HOME/zendrak/ports (default ~/.config/zendrak/ports), lines COM<n>=<device>.\n";
+           "Zendrak.dat is only read, never written.\n"
+           "\n"
+           "Environment:\n"
+           "  XDG_CONFIG_HOME  the port map is $XDG_CONFIG_HOME/zendrak/ports (default\n"
+           "                ~/.config/zendrak/ports), lines COM<n>=<device>; never written\n"
+           "  XDG_STATE_HOME   the COM numbers given to detected devices are remembered in\n"
+           "                $XDG_STATE_HOME/zendrak/assigned-ports (default\n"
+           "                ~/.local/state/zendrak/assigned-ports), so that an adapter keeps its\n"
+           "                number wherever it is plugged in; the port map comes first\n";
 }
 
 int ComNumberOfOption(const std::string& port)
@@ -59,20 +73,81 @@ int ComNumberOfOption(const std::string& port)
     return number;
 }
 
+namespace {
+
+// Seconds as a plain decimal number from 0 to a day; -1 when the text is anything else.
+double SecondsOf(const std::string& text)
+{
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return -1;
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    return end && *end == '\0' && seconds <= 86400 ? seconds : -1;
+}
+
+// The names of one -p value, split at commas.
+std::vector<std::string> PortsOf(const std::string& value)
+{
+    std::vector<std::string> ports;
+    size_t start = 0;
+    while (true) {
+        const size_t comma = value.find(',', start);
+        ports.push_back(value.substr(start, comma - start));
+        if (comma == std::string::npos) return ports;
+        start = comma + 1;
+    }
+}
+
+}  // namespace
+
 CliParse ParseCliOptions(const std::vector<std::string>& args)
 {
     CliParse result;
     CliOptions& o = result.Options;
-    bool single = false;  // --list-ports, --help, --version stand alone
+    bool single = false;  // --list-ports, --forget-port, --help, --version stand alone
     bool update = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "-p" || arg == "-C" || arg == "--trace") {
+        if (arg == "-p" || arg == "-C" || arg == "--trace" || arg == "--wait" ||
+            arg == "--forget-port") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 result.Error = "option " + arg + " needs a value";
                 return result;
             }
-            (arg == "-p" ? o.Port : arg == "-C" ? o.Directory : o.Trace) = args[++i];
+            const std::string& value = args[++i];
+            if (arg == "-p") {
+                for (const std::string& port : PortsOf(value)) {
+                    if (port.empty() || (port[0] != '/' && ComNumberOfOption(port) == 0)) {
+                        result.Error = "-p: not a port: " + port +
+                                       " (COM<n> with n from 1 to 255, or a device path "
+                                       "starting with \"/\")";
+                        return result;
+                    }
+                    o.Ports.push_back(port);
+                }
+            } else if (arg == "-C") {
+                o.Directory = value;
+            } else if (arg == "--trace") {
+                o.Trace = value;
+            } else if (arg == "--wait") {
+                o.WaitSeconds = SecondsOf(value);
+                if (o.WaitSeconds < 0) {
+                    result.Error = "--wait: not a number of seconds from 0 to 86400: " + value;
+                    return result;
+                }
+            } else {
+                o.ForgetNumber = ComNumberOfOption(value);
+                if (o.ForgetNumber == 0 || o.ForgetNumber > 99) {
+                    result.Error = "--forget-port: not a port COM1 to COM99: " + value;
+                    return result;
+                }
+                if (single) {
+                    result.Error = "only one of --list-ports, --forget-port, --help, --version";
+                    return result;
+                }
+                single = true;
+                o.Command = CliOptions::Action::ForgetPort;
+                continue;
+            }
             update = true;
         } else if (arg == "-q") {
             o.Quiet = true;
@@ -86,7 +161,7 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
         } else if (arg == "--list-ports" || arg == "--help" || arg == "-h" ||
                    arg == "--version") {
             if (single) {
-                result.Error = "only one of --list-ports, --help, --version";
+                result.Error = "only one of --list-ports, --forget-port, --help, --version";
                 return result;
             }
             single = true;
@@ -94,23 +169,24 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
                         : arg == "--version"  ? CliOptions::Action::Version
                                               : CliOptions::Action::Help;
         } else {
-            result.Error = (arg.size() > 1 && arg[0] == '-' ? "unknown option: "
-                                                             : "unexpected argument: ") +
-                           arg;
+            result.Error =
+                (arg.size() > 1 && arg[0] == '-' ? "unknown option: " : "unexpected argument: ") +
+                arg;
             return result;
         }
     }
     if (single && update) {
-        result.Error = "--list-ports, --help and --version take no other options";
+        result.Error = "--list-ports, --forget-port, --help and --version take no other options";
+        return result;
+    }
+    if (o.Check && o.Ports.size() > 1) {
+        result.Error = "--check takes one port";
         return result;
     }
     if (o.Check && !o.Trace.empty()) {
         result.Error = "--check sends nothing, so --trace would have nothing to record";
         return result;
     }
-    if (!o.Port.empty() && o.Port[0] != '/' && ComNumberOfOption(o.Port) == 0)
-        result.Error = "-p: not a port: " + o.Port + " (COM<n> with n from 1 to 255, or a "
-                                                     "device path starting with \"/\")";
     return result;
 }
 
@@ -119,7 +195,8 @@ bool WantsJson(const std::vector<std::string>& args)
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--json")
             return true;
-        if (args[i] == "-p" || args[i] == "-C" || args[i] == "--trace")
+        if (args[i] == "-p" || args[i] == "-C" || args[i] == "--trace" || args[i] == "--wait" ||
+            args[i] == "--forget-port")
             ++i;  // a value, even one that reads "--json"
     }
     return false;

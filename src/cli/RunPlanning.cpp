@@ -9,37 +9,42 @@
 
 #include <sys/stat.h>
 
-std::string PortTextOf(const CliOptions& options)
+std::string PortTextOf(const std::string& portOption)
 {
-    if (!options.Port.empty() && options.Port[0] == '/')
-        return options.Port;
-    const int number = options.Port.empty() ? ComPortNumber : ComNumberOfOption(options.Port);
+    if (!portOption.empty() && portOption[0] == '/')
+        return portOption;
+    const int number = portOption.empty() ? ComPortNumber : ComNumberOfOption(portOption);
     return "COM" + std::to_string(number);
 }
 
-std::string ConfigurePort(TCommPort& port, const CliOptions& options)
+std::string ConfigurePort(TCommPort& port, const std::string& portOption)
 {
-    if (!options.Port.empty() && options.Port[0] == '/') {
+    if (!portOption.empty() && portOption[0] == '/') {
         // SetCommPort makes a COM name (\\.\ + its text); a device path is the name itself.
-        port.SetCommPort(options.Port);
-        port.PortName = options.Port;
+        port.SetCommPort(portOption);
+        port.PortName = portOption;
         port.SetBaudRate(LinkBaudRate);
         port.SetByteSize(8);
         port.SetParity(NOPARITY);
         port.SetStopBits(ONESTOPBIT);
-        return options.Port;
+        return portOption;
     }
     uint8_t number = ComPortNumber;
-    if (!options.Port.empty())
-        number = static_cast<uint8_t>(ComNumberOfOption(options.Port));
+    if (!portOption.empty())
+        number = static_cast<uint8_t>(ComNumberOfOption(portOption));
     ConfigureCommPort(port, number);
     return "COM" + std::to_string(number);
 }
 
-RunPlan PlanOf(const UpdateRun& run, const CliOptions& options)
+std::string SinglePortOption(const CliOptions& options)
+{
+    return options.Ports.empty() ? std::string() : options.Ports.front();
+}
+
+RunPlan PlanOf(const UpdateRun& run, const std::string& portOption)
 {
     RunPlan plan;
-    plan.Port = PortTextOf(options);
+    plan.Port = PortTextOf(portOption);
     const bool path = plan.Port[0] == '/';
     if (path)
         plan.Device = plan.Port;

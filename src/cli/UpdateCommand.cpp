@@ -11,6 +11,7 @@
 #include "PortErrorAdvice.h"
 #include "PortErrors.h"
 #include "PortSettings.h"
+#include "PortWait.h"
 #include "ProgressView.h"
 #include "QueuedMessages.h"
 #include "RunPlanning.h"
@@ -73,6 +74,12 @@ struct OwnedFd {
             ::close(Fd);
     }
 };
+std::string FormatSeconds(double seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", seconds);
+    return text;
+}
 
 }  // namespace
 
@@ -124,7 +131,8 @@ int RunUpdateCommand(const CliOptions& options)
     FolderLock folder;
     if (!TakeRunFolder(folder))
         return finish(2);
-    if (options.Port.empty())
+    const std::string portOption = SinglePortOption(options);
+    if (portOption.empty())
         ReadPortSettings();  // shows "Error open Zendrak.dat !!!" and keeps port 1 when missing
 
     UpdateRun run({});  // the current directory, which -C has made the one asked for
@@ -141,9 +149,19 @@ int RunUpdateCommand(const CliOptions& options)
         return 2;
     }
 
+    if (options.WaitSeconds > 0) {
+        const std::string wanted =
+            portOption.empty() ? "COM" + std::to_string(ComPortNumber) : portOption;
+        const auto limit =
+            std::chrono::milliseconds(static_cast<long long>(options.WaitSeconds * 1000));
+        if (!WaitForPortDevice(wanted, limit))
+            complain(wanted + ": no device appeared within " +
+                     FormatSeconds(options.WaitSeconds) + " s");
+    }
+
     std::unique_ptr<ProgressView> view;
     if (json) {
-        json->Start(PlanOf(run, options));
+        json->Start(PlanOf(run, portOption));
         run.Observers.Add(*json);
     } else {
         view = std::make_unique<ProgressView>(out, isatty(STDOUT_FILENO) == 1, options.Quiet,
@@ -156,9 +174,9 @@ int RunUpdateCommand(const CliOptions& options)
         run.Observers.Add(*trace);
     }
 
-    std::string portText = options.Port;
+    std::string portText = portOption;
     try {
-        portText = ConfigurePort(run.Port, options);
+        portText = ConfigurePort(run.Port, portOption);
         run.Succeeded = false;
         run.Files.FirmFileIndex = 0;
         run.Port.OpenCommPort();

@@ -36,6 +36,8 @@ int main(int argc, char** argv)
         return 0;
     case CliOptions::Action::ListPorts:
         return ListPortsCommand();
+    case CliOptions::Action::ForgetPort:
+        return ForgetPortCommand(parsed.Options.ForgetNumber);
     case CliOptions::Action::Update:
         break;
     }

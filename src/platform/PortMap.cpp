@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -84,7 +85,8 @@ std::string PortMapFilePath()
 }
 
 PortMapListing ParsePortMap(std::string_view content,
-                            const std::vector<DetectedSerialPort>& detected)
+                            const std::vector<DetectedSerialPort>& detected,
+                            AssignedPorts* assigned)
 {
     PortMapListing listing;
     std::array<bool, LastComNumber + 1> taken{};
@@ -111,27 +113,48 @@ PortMapListing ParsePortMap(std::string_view content,
             continue;  // the first line for a number wins
         taken[parsed.Number] = true;
         mappedIdentities.push_back(IdentityOf(parsed.Device));
-        listing.Ports.push_back({parsed.Number, ComText(parsed.Number), parsed.Device, {}});
+        const bool present = ::access(parsed.Device.c_str(), F_OK) == 0;
+        listing.Ports.push_back(
+            {parsed.Number, ComText(parsed.Number), parsed.Device, {}, parsed.Device, present});
     }
 
+    const std::array<bool, LastComNumber + 1> takenByFile = taken;
+    // A remembered number stays free for its own device, which may come later in the listing.
+    auto reserved = [&](int number) {
+        return taken[number] || (assigned && assigned->IsAssigned(number));
+    };
     int next = FirstComNumber;
     for (const auto& device : detected) {
         const std::string identity = IdentityOf(device.Device);
+        const std::string stable = device.Identity.empty() ? device.Device : device.Identity;
         const auto mapped = std::find(mappedIdentities.begin(), mappedIdentities.end(), identity);
         if (mapped != mappedIdentities.end()) {
             // Listed by the file already; it still lends its description to that entry.
             auto& entry = listing.Ports[static_cast<size_t>(mapped - mappedIdentities.begin())];
             if (entry.Description.empty())
                 entry.Description = device.Description;
+            entry.Identity = stable;
             continue;
         }
-        while (next <= LastComNumber && taken[next])
-            ++next;
-        if (next > LastComNumber)
-            break;
-        taken[next] = true;
+        const int remembered = assigned ? assigned->NumberOf(stable) : 0;
+        int number = 0;
+        if (remembered != 0 && !takenByFile[remembered] && !taken[remembered]) {
+            number = remembered;
+        } else {
+            // New, or its number is the file's now: the lowest number nobody holds. Only a new
+            // device is remembered; the other gets its own number back when the file frees it.
+            while (next <= LastComNumber && reserved(next))
+                ++next;
+            if (next > LastComNumber)
+                continue;
+            number = next;
+            if (assigned && remembered == 0)
+                assigned->Assign(number, stable);
+        }
+        taken[number] = true;
         mappedIdentities.push_back(identity);
-        listing.Ports.push_back({next, ComText(next), device.Device, device.Description});
+        listing.Ports.push_back(
+            {number, ComText(number), device.Device, device.Description, stable, true});
     }
 
     std::stable_sort(listing.Ports.begin(), listing.Ports.end(),
@@ -145,7 +168,13 @@ PortMapListing ListSerialPorts(const SerialPortDetector& detect)
     std::ifstream file(PortMapFilePath(), std::ios::binary);
     if (file)
         content.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return ParsePortMap(content, detect ? detect() : std::vector<DetectedSerialPort>{});
+    const auto detected = detect ? detect() : std::vector<DetectedSerialPort>{};
+    if (!PortDetectionEnabled())
+        return ParsePortMap(content, detected);
+    AssignedPorts assigned = LoadAssignedPorts();
+    PortMapListing listing = ParsePortMap(content, detected, &assigned);
+    listing.StateError = SaveAssignedPorts(assigned);
+    return listing;
 }
 
 std::optional<std::string> ResolveComPort(int number, const SerialPortDetector& detect)

@@ -31,16 +31,27 @@ TEST(CliOptions, ParsesEachForm)
     CliParse p = ParseCliOptions({"-p", "/dev/ttyUSB0", "-C", "fw", "-q"});
     EXPECT_EQ(p.Error, "");
     EXPECT_EQ(p.Options.Command, CliOptions::Action::Update);
-    EXPECT_EQ(p.Options.Port, "/dev/ttyUSB0");
+    EXPECT_EQ(p.Options.Ports, std::vector<std::string>{"/dev/ttyUSB0"});
     EXPECT_EQ(p.Options.Directory, "fw");
     EXPECT_TRUE(p.Options.Quiet);
     EXPECT_EQ(ParseCliOptions({"--list-ports"}).Options.Command, CliOptions::Action::ListPorts);
     EXPECT_EQ(ParseCliOptions({}).Options.Command, CliOptions::Action::Update);
-    EXPECT_EQ(ParseCliOptions({}).Options.Port, "");
+    EXPECT_TRUE(ParseCliOptions({}).Options.Ports.empty());
+    p = ParseCliOptions({"-p", "COM3,/dev/ttyUSB0", "-p", "com7", "--wait", "2.5"});
+    EXPECT_EQ(p.Error, "");
+    EXPECT_EQ(p.Options.Ports, (std::vector<std::string>{"COM3", "/dev/ttyUSB0", "com7"}));
+    EXPECT_EQ(p.Options.WaitSeconds, 2.5);
+    p = ParseCliOptions({"--forget-port", "COM12"});
+    EXPECT_EQ(p.Options.Command, CliOptions::Action::ForgetPort);
+    EXPECT_EQ(p.Options.ForgetNumber, 12);
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{"-C"}, {"-p", ""}, {"--list-ports", "--help"},
-          {"--list-ports", "-p", "COM1"}, {"file.app"}, {"--port=COM1"}})
-        EXPECT_NE(ParseCliOptions(bad).Error, "") << bad[0];
+          {"--list-ports", "-p", "COM1"}, {"file.app"}, {"--port=COM1"}, {"-p", "COM1,"},
+          {"-p", "COM1,,COM2"}, {"-p", "COM1,LPT1"}, {"--wait", "-1"}, {"--wait", "1e3"},
+          {"--wait", "x"}, {"--wait", "90000"}, {"--forget-port", "COM100"},
+          {"--forget-port", "/dev/ttyS0"}, {"--forget-port", "COM1", "-q"},
+          {"--forget-port", "COM1", "--list-ports"}})
+        EXPECT_NE(ParseCliOptions(bad).Error, "") << bad[0] << " " << bad.back();
 }
 
 TEST(CliOptions, ScriptOptions)

@@ -68,7 +68,7 @@ TEST_P(CliUsage, ExitsAsDocumented)
 
 INSTANTIATE_TEST_SUITE_P(
     Options, CliUsage,
-    testing::Values(UsageCase{{"--help"}, 0, "Usage: zendrak-cli [-p PORT] [-C DIR] [-q]", ""},
+    testing::Values(UsageCase{{"--help"}, 0, "Usage: zendrak-cli [-p PORT[,PORT...]]... [-C DIR] [-q]", ""},
                     UsageCase{{"--version"}, 0, "zendrak-cli 1.1.0\n", ""},
                     UsageCase{{"-x"}, 2, "", "unknown option: -x"},
                     UsageCase{{"-p"}, 2, "", "needs a value"},
@@ -218,9 +218,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ListCase{"AscendingByNumber",
                  "# the bench\nCOM12=/dev/ttyUSB1\n\n COM3 = /dev/serial/by-id/usb-x \n",
-                 0, "COM3  /dev/serial/by-id/usb-x\nCOM12  /dev/ttyUSB1\n", ""},
+                 0,
+                 "COM3  /dev/serial/by-id/usb-x  /dev/serial/by-id/usb-x  -  absent\n"
+                 "COM12  /dev/ttyUSB1  /dev/ttyUSB1  -  absent\n",
+                 ""},
         ListCase{"MalformedLineEndsTheList", "COM2=/dev/ttyS1\nbogus\nCOM4=/dev/ttyS3\n", 1,
-                 "COM2  /dev/ttyS1\n", ":2:"},
+                 "COM2  /dev/ttyS1  /dev/ttyS1  -  absent\n", ":2:"},
         ListCase{"NoPort", "# nothing here\n", 1, "", Texts::NoComPort}),
     [](const testing::TestParamInfo<ListCase>& info) { return info.param.Name; });
 
