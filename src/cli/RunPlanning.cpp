@@ -7,6 +7,7 @@
 #include "SystemTexts.h"
 #include "comm_port.h"
 
+#include <cstdlib>
 #include <sys/stat.h>
 
 std::string PortTextOf(const std::string& portOption)
@@ -34,6 +35,18 @@ std::string ConfigurePort(TCommPort& port, const std::string& portOption)
         number = static_cast<uint8_t>(ComNumberOfOption(portOption));
     ConfigureCommPort(port, number);
     return "COM" + std::to_string(number);
+}
+
+// A test can shorten the bound on the wait for a stored file (not part of the usage).
+std::chrono::milliseconds WaitSavedLimit()
+{
+    if (const char* text = std::getenv("ZENDRAK_WAIT_SAVED_LIMIT_MS")) {
+        char* end = nullptr;
+        const long long ms = std::strtoll(text, &end, 10);
+        if (end != text && *end == '\0' && ms > 0)
+            return std::chrono::milliseconds(ms);
+    }
+    return std::chrono::minutes(15);
 }
 
 std::string SinglePortOption(const CliOptions& options)

@@ -8,6 +8,7 @@
 #include "JsonOutput.h"
 #include "UpdateRun.h"
 
+#include <chrono>
 #include <string>
 
 class TCommPort;
@@ -20,5 +21,7 @@ std::string PortTextOf(const std::string& portOption);
 std::string ConfigurePort(TCommPort& port, const std::string& portOption);
 // The plan of a run whose files have been read.
 RunPlan PlanOf(const UpdateRun& run, const std::string& portOption);
+// The bound on the wait for a stored file.
+std::chrono::milliseconds WaitSavedLimit();
 // The one -p value of a single run, empty without -p.
 std::string SinglePortOption(const CliOptions& options);

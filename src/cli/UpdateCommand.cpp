@@ -34,17 +34,24 @@
 
 namespace {
 
-// A test can shorten the bound on the wait for a stored file (not part of the usage).
-std::chrono::milliseconds WaitSavedLimit()
-{
-    if (const char* text = std::getenv("ZENDRAK_WAIT_SAVED_LIMIT_MS")) {
-        char* end = nullptr;
-        const long long ms = std::strtoll(text, &end, 10);
-        if (end != text && *end == '\0' && ms > 0)
-            return std::chrono::milliseconds(ms);
+
+// A descriptor closed when the command ends (after the writer that uses it).
+struct OwnedFd {
+    int Fd = -1;
+    ~OwnedFd()
+    {
+        if (Fd >= 0)
+            ::close(Fd);
     }
-    return std::chrono::minutes(15);
+};
+std::string FormatSeconds(double seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", seconds);
+    return text;
 }
+
+}  // namespace
 
 // An error that ended the worker early. The port's errors have shown their "COM Error" line
 // already; anything else (the log that could not be written) would go unseen otherwise.
@@ -64,24 +71,6 @@ std::string FatalErrorText(const std::exception_ptr& fatal)
     }
     return {};
 }
-
-// A descriptor closed when the command ends (after the writer that uses it).
-struct OwnedFd {
-    int Fd = -1;
-    ~OwnedFd()
-    {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-};
-std::string FormatSeconds(double seconds)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", seconds);
-    return text;
-}
-
-}  // namespace
 
 int RunUpdateCommand(const CliOptions& options)
 {

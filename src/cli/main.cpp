@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // zendrak-cli: the update run from the command line, over the same engine as the window.
+#include "BenchCommand.h"
 #include "CliOptions.h"
 #include "JsonOutput.h"
 #include "ListPorts.h"
@@ -45,5 +46,8 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     Application().Title = Texts::ApplicationTitle;
+    // Several ports: one run for each, all at once.
+    if (parsed.Options.Ports.size() > 1)
+        return RunBenchCommand(parsed.Options);
     return RunUpdateCommand(parsed.Options);
 }

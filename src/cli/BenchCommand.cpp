@@ -1,0 +1,357 @@
+// SPDX-License-Identifier: MIT
+#include "BenchCommand.h"
+
+#include "BenchPorts.h"
+#include "BenchSummary.h"
+#include "BenchView.h"
+#include "ConsoleWriter.h"
+#include "Exceptions.h"
+#include "FirmThread.h"
+#include "Messages.h"
+#include "PortErrorAdvice.h"
+#include "PortErrors.h"
+#include "PortMap.h"
+#include "PortWait.h"
+#include "ProgressView.h"
+#include "RunPlanning.h"
+#include "SystemTexts.h"
+#include "UpdateCommand.h"
+#include "UpdateRun.h"
+#include "Win1252.h"
+#include "comm_port.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The port whose run this thread serves ("" on the main thread between runs): message boxes
+// and the command's own complaints are prefixed with it.
+thread_local std::string CurrentPort;
+
+class PortLabel {
+public:
+    explicit PortLabel(const std::string& port) : Saved(CurrentPort) { CurrentPort = port; }
+    ~PortLabel() { CurrentPort = Saved; }
+
+private:
+    std::string Saved;
+};
+
+std::string Prefix()
+{
+    return CurrentPort.empty() ? std::string() : CurrentPort + ": ";
+}
+
+// Every message box becomes a stderr line with the port in front.
+class PortMessageService : public MessageService {
+public:
+    explicit PortMessageService(TextSink& err) : Err(err) {}
+    void Show(const MessageBoxRequest& request) override
+    {
+        Err.Text(Prefix() + ToTerminalText(request.Text) + "\n");
+    }
+
+private:
+    TextSink& Err;
+};
+
+// One receiver's run: the files come from the one set read for all; this run keeps only its
+// own place in them. Its log goes into its own folder.
+class BenchRun : public UpdateRun {
+public:
+    BenchRun(const UpdateRun& source, const std::string& logFolder)
+        : UpdateRun(source.Folder()), Source(source), LogFolder(logFolder)
+    {
+        Files.FirmFileNames = source.Files.FirmFileNames;
+        Files.FirmFileSizes = source.Files.FirmFileSizes;
+        Observers.Add(Counter);
+    }
+    const uint8_t* GetFileBuffer(int32_t type) override { return Source.Files.GetFileBuffer(type); }
+    std::string UpdateLogPath() const override
+    {
+        return LogFolder + "/" + Texts::UpdateLogFileName;
+    }
+
+    // Counts the files sent whole.
+    struct SentFiles : RunObserver {
+        std::atomic<int> Count{0};
+        void FileEnds(const RunFile&, int64_t, bool complete) override
+        {
+            if (complete)
+                ++Count;
+        }
+    } Counter;
+
+private:
+    const UpdateRun& Source;
+    std::string LogFolder;
+};
+
+// The worker of one port: it names its port for the messages and closes the port itself, so
+// that one run's closing pause never holds up the main thread the other runs report through.
+class BenchWorker : public TFirmThread {
+public:
+    BenchWorker(bool suspended, BenchRun& run, std::string port)
+        : TFirmThread(suspended, run, ::WaitSavedLimit()), Run(run), Port(std::move(port))
+    {
+    }
+
+protected:
+    void Execute() override
+    {
+        PortLabel label(Port);
+        try {
+            TFirmThread::Execute();
+        } catch (...) {
+            FirmClosePort(&Run.Port, Run.Files, {});
+            throw;
+        }
+        FirmClosePort(&Run.Port, Run.Files, {});
+    }
+
+private:
+    BenchRun& Run;
+    std::string Port;
+};
+
+double Seconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+struct PortRun {
+    BenchPort Port;
+    std::unique_ptr<BenchRun> Run;
+    std::unique_ptr<PrefixedSink> Lines;  // piped output
+    std::unique_ptr<ProgressView> View;   // piped output
+    std::unique_ptr<QTimer> Waiting;
+    std::chrono::steady_clock::time_point Deadline;
+    std::chrono::steady_clock::time_point Began;
+    BenchResult Result;
+    bool Done = false;
+};
+
+class Bench {
+public:
+    Bench(const CliOptions& options, TextSink& out, TextSink& err)
+        : Options(options), Out(out), Err(err)
+    {
+    }
+
+    int Run(const std::vector<BenchPort>& ports);
+
+private:
+    void Complain(const std::string& text) { Err.Text("zendrak-cli: " + Prefix() + text + "\n"); }
+    void StartWhenPresent(size_t index);
+    void Launch(size_t index);
+    void Ended(size_t index, BenchResult::Outcome outcome);
+    void SetState(size_t index, const std::string& state);
+    void ReportFatalError(const std::exception_ptr& fatal);
+
+    const CliOptions& Options;
+    TextSink& Out;
+    TextSink& Err;
+    std::unique_ptr<UpdateRun> Source;
+    std::unique_ptr<BenchBoard> Board;  // on a terminal
+    std::vector<std::unique_ptr<PortRun>> Runs;
+    size_t Open = 0;
+};
+
+void Bench::SetState(size_t index, const std::string& state)
+{
+    if (Board)
+        Board->SetState(index, state);
+}
+
+void Bench::ReportFatalError(const std::exception_ptr& fatal)
+{
+    const std::string text = FatalErrorText(fatal);
+    if (!text.empty())
+        Complain(text);
+}
+
+int Bench::Run(const std::vector<BenchPort>& ports)
+{
+    Source = std::make_unique<UpdateRun>(std::string());
+    if (!Source->ReadFiles()) {
+        Complain("no firmware file (font.app, decoder.app, out.app) could be opened in this "
+                 "directory; nothing was sent and no log was written.");
+        return 2;
+    }
+    const std::vector<RunFile> files = Source->FilesToSend();
+    const bool terminal = isatty(STDOUT_FILENO) == 1;
+    if (terminal && !Options.Quiet) {
+        std::vector<std::string> names;
+        for (const BenchPort& port : ports)
+            names.push_back(port.Name);
+        Board = std::make_unique<BenchBoard>(Out, names);
+    }
+    for (const BenchPort& port : ports) {
+        auto run = std::make_unique<PortRun>();
+        run->Port = port;
+        run->Result = {port.Name, {}, BenchResult::Outcome::Error, 0, 0,
+                       static_cast<int>(files.size())};
+        run->Run = std::make_unique<BenchRun>(*Source, Source->Folder() + "/" + port.Folder);
+        if (Board) {
+            run->Run->Observers.Add(Board->Port(Runs.size()));
+        } else {
+            run->Lines = std::make_unique<PrefixedSink>(Out, port.Name + ": ");
+            run->View = std::make_unique<ProgressView>(*run->Lines, false, Options.Quiet, files);
+            run->Run->Observers.Add(*run->View);
+        }
+        Runs.push_back(std::move(run));
+    }
+    Open = Runs.size();
+    for (size_t i = 0; i < Runs.size(); ++i)
+        StartWhenPresent(i);
+    if (Open > 0)
+        QCoreApplication::exec();
+    // The workers free themselves after their done handlers; nothing they use may go before.
+    TThread::WaitForAll();
+    if (Board)
+        Board->Finish();
+    std::vector<BenchResult> results;
+    for (const auto& run : Runs)
+        results.push_back(run->Result);
+    Out.Text(BenchSummaryTable(results));
+    return BenchExitCode(results);
+}
+
+void Bench::StartWhenPresent(size_t index)
+{
+    PortRun& run = *Runs[index];
+    if (Options.WaitSeconds <= 0 || PortDevicePresent(run.Port.Name)) {
+        Launch(index);
+        return;
+    }
+    // Each port waits on its own: the others start as soon as their devices are there.
+    SetState(index, "waiting for the device");
+    run.Deadline = std::chrono::steady_clock::now() +
+                   std::chrono::milliseconds(static_cast<long long>(Options.WaitSeconds * 1000));
+    run.Waiting = std::make_unique<QTimer>();
+    QObject::connect(run.Waiting.get(), &QTimer::timeout, [this, index] {
+        PortRun& r = *Runs[index];
+        const bool present = PortDevicePresent(r.Port.Name);
+        if (!present && std::chrono::steady_clock::now() < r.Deadline)
+            return;
+        r.Waiting->stop();
+        if (!present) {
+            PortLabel label(r.Port.Name);
+            char limit[32];
+            std::snprintf(limit, sizeof limit, "%g", Options.WaitSeconds);
+            Complain(std::string("no device appeared within ") + limit + " s");
+        }
+        Launch(index);
+    });
+    run.Waiting->start(200);
+}
+
+void Bench::Launch(size_t index)
+{
+    PortRun& run = *Runs[index];
+    PortLabel label(run.Port.Name);
+    run.Began = std::chrono::steady_clock::now();
+    if (run.Port.Name[0] == '/') {
+        run.Result.Device = run.Port.Name;
+    } else if (const auto device = ResolveComPort(ComNumberOfOption(run.Port.Name))) {
+        run.Result.Device = *device;
+    }
+    std::string portText = run.Port.Name;
+    try {
+        portText = ConfigurePort(run.Run->Port, run.Port.Name);
+        run.Run->Succeeded = false;
+        run.Run->Files.FirmFileIndex = 0;
+        run.Run->Port.OpenCommPort();
+    } catch (const ECommError& error) {
+        ShowComError(error.Code, portText);
+        const std::string advice = PortErrorAdvice(error.LastError);
+        Complain(advice.empty() ? "the port " + portText + " could not be set up (error code " +
+                                      std::to_string(error.Code) + ")."
+                                : advice);
+        Ended(index, BenchResult::Outcome::NotOpened);
+        return;
+    } catch (const Exception& error) {
+        ShowException(error);
+        Ended(index, BenchResult::Outcome::NotOpened);
+        return;
+    }
+    const std::string folder = Source->Folder() + "/" + run.Port.Folder;
+    if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+        Complain("cannot make the log folder " + folder + ": " + std::strerror(errno));
+        FirmClosePort(&run.Run->Port, run.Run->Files, {});
+        Ended(index, BenchResult::Outcome::NotOpened);
+        return;
+    }
+
+    BenchWorker* worker = TThread::Create<BenchWorker>(true, *run.Run, run.Port.Name);
+    worker->OnTerminate = [this, index](TThread* sender) {
+        PortLabel label(Runs[index]->Port.Name);
+        ReportFatalError(sender->FatalException());
+        Ended(index, Runs[index]->Run->Succeeded ? BenchResult::Outcome::Ok
+                                                 : BenchResult::Outcome::Error);
+    };
+    try {
+        worker->Start();
+    } catch (const std::exception& error) {
+        delete worker;  // never started, so it cannot free itself
+        Complain(std::string("cannot start the update: ") + error.what());
+        FirmClosePort(&run.Run->Port, run.Run->Files, {});
+        Ended(index, BenchResult::Outcome::NotOpened);
+    }
+}
+
+void Bench::Ended(size_t index, BenchResult::Outcome outcome)
+{
+    PortRun& run = *Runs[index];
+    if (run.Done)
+        return;
+    run.Done = true;
+    run.Result.End = outcome;
+    run.Result.Seconds = Seconds(run.Began);
+    run.Result.FilesSent = run.Run->Counter.Count;
+    const bool ok = outcome == BenchResult::Outcome::Ok;
+    if (outcome != BenchResult::Outcome::NotOpened) {
+        if (run.View)
+            run.View->ShowOutcome(ok ? Texts::UpdateOk : Texts::UpdateError);
+        if (!ok)
+            Err.Text(run.Port.Name + ": " + ToTerminalText(Texts::UpdateError) + "\n");
+    }
+    SetState(index, ok ? Texts::UpdateOk
+                       : outcome == BenchResult::Outcome::Error ? Texts::UpdateError
+                                                                : "not opened");
+    if (--Open == 0)
+        QCoreApplication::quit();
+}
+
+}  // namespace
+
+int RunBenchCommand(const CliOptions& options)
+{
+    ConsoleWriter out(STDOUT_FILENO);
+    ConsoleWriter err(STDERR_FILENO);
+    PortMessageService messages(err);
+    ScopedMessageService useMessages(messages);
+
+    if (!options.Directory.empty() && chdir(options.Directory.c_str()) != 0) {
+        err.Text("zendrak-cli: cannot change into " + options.Directory + ": " +
+                 std::strerror(errno) + "\n");
+        return 2;
+    }
+    // Named twice, or two names for one device: nothing is sent to any of them.
+    const BenchPlan plan = PlanBenchPorts(options.Ports, CurrentDeviceOf);
+    if (!plan.Error.empty()) {
+        err.Text("zendrak-cli: " + plan.Error + "\n");
+        return 2;
+    }
+    Bench bench(options, out, err);
+    return bench.Run(plan.Ports);
+}
