@@ -81,12 +81,13 @@ public:
         return LogFolder + "/" + Texts::UpdateLogFileName;
     }
 
-    // Counts the files sent whole.
+    // Counts the files the receiver took and stored: a send the program finished may still
+    // have been lost on the way (a line gone while the device's queue drained).
     struct SentFiles : RunObserver {
         std::atomic<int> Count{0};
-        void FileEnds(const RunFile&, int64_t, bool complete) override
+        void StatusText(const std::string& text) override
         {
-            if (complete)
+            if (text == Texts::StatusSaved)
                 ++Count;
         }
     } Counter;

@@ -12,7 +12,7 @@ struct BenchResult {
     std::string Device;  // the device opened ("" when unknown)
     Outcome End = Outcome::Error;
     double Seconds = 0;  // from the command's start of this port's run to its end
-    int FilesSent = 0;   // files sent whole
+    int FilesSent = 0;   // files sent whole and stored by the receiver
     int Files = 0;       // files to send
 };
 
