@@ -2,6 +2,7 @@
 // Several receivers at once: the ports' plan (folders, names given twice) and the summary.
 #include "BenchPorts.h"
 #include "BenchSummary.h"
+#include "BenchView.h"
 
 #include <gtest/gtest.h>
 
@@ -85,6 +86,47 @@ TEST(BenchSummary, TableHasAnAlignedRowPerPort)
               "COM3           /dev/ttyUSB0  Update OK     24.1 s    3/3\n"
               "/dev/ttyACM12  -             not opened    0.0 s     0/3\n"
               "COM12          /dev/pts/7    Update Error  10.0 s    1/3\n");
+}
+
+// Keeps what it is given: texts in order, frames marked.
+struct RecordingSink : TextSink {
+    std::vector<std::string> Items;
+    void Text(std::string text) override { Items.push_back(text); }
+    void Frame(std::string text) override { Items.push_back("FRAME:" + text); }
+};
+
+TEST(BenchView, PrefixedSinkPassesWholeLinesWithThePort)
+{
+    RecordingSink out;
+    PrefixedSink sink(out, "COM3: ");
+    sink.Text("Sending /fw/font.app\n10");
+    sink.Frame("\r[###   ]");  // no redrawn lines when piped
+    sink.Text("%\n20%\nUpdate OK\n");
+    EXPECT_EQ(out.Items, (std::vector<std::string>{"COM3: Sending /fw/font.app\n", "COM3: 10%\n",
+                                                   "COM3: 20%\n", "COM3: Update OK\n"}));
+}
+
+TEST(BenchView, BoardDrawsALineAPortThenRedrawsThemInPlace)
+{
+    RecordingSink out;
+    double now = 100;
+    BenchBoard board(out, {"COM3", "/dev/ttyUSB0"}, [&] { return now; });
+    const RunFile font{"/fw/font.app", 1000, ""};
+    board.Port(0).FileBegins(font);
+    ASSERT_EQ(out.Items.size(), 1u);  // the first picture is kept whatever comes after it
+    EXPECT_EQ(out.Items[0], "\rCOM3          font.app        0%   11.5 kB/s  \x1b[K\n"
+                            "\r/dev/ttyUSB0  \x1b[K\n");
+    now += 0.05;
+    board.Port(0).FileProgress(font, 500, 0);
+    EXPECT_EQ(out.Items.size(), 1u);  // within a tenth of a second: not drawn
+    now += 0.1;
+    board.Port(0).FileProgress(font, 600, 100);
+    ASSERT_EQ(out.Items.size(), 2u);
+    EXPECT_EQ(out.Items[1].rfind("FRAME:\x1b[2A\rCOM3          font.app       50%", 0), 0u)
+        << out.Items[1];
+    board.SetState(1, "not opened");
+    ASSERT_EQ(out.Items.size(), 3u);  // a state change is never dropped
+    EXPECT_NE(out.Items[2].find("\r/dev/ttyUSB0  not opened\x1b[K\n"), std::string::npos);
 }
 
 }  // namespace
