@@ -184,8 +184,9 @@ int Bench::Run(const std::vector<BenchPort>& ports)
 {
     Source = std::make_unique<UpdateRun>(std::string());
     if (!Source->ReadFiles()) {
-        Complain("no firmware file (font.app, decoder.app, out.app) could be opened in this "
-                 "directory; nothing was sent and no log was written.");
+        Complain(
+            "no firmware file (font.app, decoder.app, out.app) could be opened in this "
+            "directory; nothing was sent and no log was written.");
         return 2;
     }
     const std::vector<RunFile> files = Source->FilesToSend();
@@ -199,8 +200,8 @@ int Bench::Run(const std::vector<BenchPort>& ports)
     for (const BenchPort& port : ports) {
         auto run = std::make_unique<PortRun>();
         run->Port = port;
-        run->Result = {port.Name, {}, BenchResult::Outcome::Error, 0, 0,
-                       static_cast<int>(files.size())};
+        run->Result.Port = port.Name;
+        run->Result.Files = static_cast<int>(files.size());
         run->Run = std::make_unique<BenchRun>(*Source, Source->Folder() + "/" + port.Folder);
         if (Board) {
             run->Run->Observers.Add(Board->Port(Runs.size()));
@@ -297,8 +298,8 @@ void Bench::Launch(size_t index)
     worker->OnTerminate = [this, index](TThread* sender) {
         PortLabel label(Runs[index]->Port.Name);
         ReportFatalError(sender->FatalException());
-        Ended(index, Runs[index]->Run->Succeeded ? BenchResult::Outcome::Ok
-                                                 : BenchResult::Outcome::Error);
+        Ended(index,
+              Runs[index]->Run->Succeeded ? BenchResult::Outcome::Ok : BenchResult::Outcome::Error);
     };
     try {
         worker->Start();
@@ -326,9 +327,9 @@ void Bench::Ended(size_t index, BenchResult::Outcome outcome)
         if (!ok)
             Err.Text(run.Port.Name + ": " + ToTerminalText(Texts::UpdateError) + "\n");
     }
-    SetState(index, ok ? Texts::UpdateOk
-                       : outcome == BenchResult::Outcome::Error ? Texts::UpdateError
-                                                                : "not opened");
+    SetState(index, ok                                       ? Texts::UpdateOk
+                    : outcome == BenchResult::Outcome::Error ? Texts::UpdateError
+                                                             : "not opened");
     if (--Open == 0)
         QCoreApplication::quit();
 }

@@ -29,8 +29,8 @@ BenchPlan PlanBenchPorts(const std::vector<std::string>& options, const BenchDev
             if (other.Name == port.Name)
                 plan.Error = "-p: " + port.Name + " is named twice";
             else if (device && devices[i] == device)
-                plan.Error = "-p: " + other.Name + " and " + port.Name + " are the same device " +
-                             *device;
+                plan.Error =
+                    "-p: " + other.Name + " and " + port.Name + " are the same device " + *device;
             else if (other.Folder == port.Folder)
                 plan.Error = "-p: " + other.Name + " and " + port.Name +
                              " would write their logs into the same folder " + port.Folder;

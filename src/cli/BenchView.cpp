@@ -21,8 +21,7 @@ constexpr double FrameInterval = 0.1;
 
 }  // namespace
 
-PrefixedSink::PrefixedSink(TextSink& out, std::string prefix)
-    : Out(out), Prefix(std::move(prefix))
+PrefixedSink::PrefixedSink(TextSink& out, std::string prefix) : Out(out), Prefix(std::move(prefix))
 {
 }
 
@@ -68,8 +67,9 @@ public:
         std::lock_guard lock(Board.Lock);
         const int64_t onLine = std::max<int64_t>(written - queued, 0);
         R.Rate.Sample(Board.Now(), onLine);
-        R.Percent = file.Size > 0 ? static_cast<int>(std::min<int64_t>(onLine * 100 / file.Size, 100))
-                                  : 100;
+        R.Percent = file.Size > 0
+                        ? static_cast<int>(std::min<int64_t>(onLine * 100 / file.Size, 100))
+                        : 100;
         Board.Redraw(false);
     }
     void FileEnds(const RunFile& file, int64_t written, bool complete) override

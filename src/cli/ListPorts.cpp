@@ -56,7 +56,8 @@ int ForgetPortCommand(int number)
     AssignedPorts assigned = LoadAssignedPorts();
     std::string identity;
     for (const AssignedPort& port : assigned.Entries())
-        if (port.Number == number) identity = port.Identity;
+        if (port.Number == number)
+            identity = port.Identity;
     if (!assigned.Forget(number)) {
         std::fprintf(stderr, "zendrak-cli: COM%d is not a remembered number in %s\n", number,
                      AssignedPortsFilePath().c_str());

@@ -14,7 +14,8 @@ bool PortDevicePresent(const std::string& port)
     if (port.empty() || port[0] != '/') {
         const int number = ComNumberOfOption(port);
         const auto resolved = number > 0 ? ResolveComPort(number) : std::nullopt;
-        if (!resolved) return false;
+        if (!resolved)
+            return false;
         device = *resolved;
     }
     return ::access(device.c_str(), F_OK) == 0;
@@ -25,9 +26,11 @@ bool WaitForPortDevice(const std::string& port, std::chrono::milliseconds limit,
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (true) {
-        if (PortDevicePresent(port)) return true;
+        if (PortDevicePresent(port))
+            return true;
         const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) return false;
+        if (now >= deadline)
+            return false;
         std::this_thread::sleep_for(
             std::min<std::chrono::steady_clock::duration>(interval, deadline - now));
     }

@@ -25,7 +25,8 @@ AssignedPorts AssignedPorts::Parse(std::string_view content)
         // One line at a time through the port map's parser: the same format, and a bad line
         // costs only itself.
         const PortMapListing parsed = ParsePortMap(line, {});
-        if (parsed.Ports.size() != 1) continue;
+        if (parsed.Ports.size() != 1)
+            continue;
         const SerialPortEntry& entry = parsed.Ports.front();
         if (!ports.IsAssigned(entry.Number) && ports.NumberOf(entry.Device) == 0)
             ports.Assign(entry.Number, entry.Device);
@@ -46,7 +47,8 @@ std::string AssignedPorts::Serialize() const
 int AssignedPorts::NumberOf(const std::string& identity) const
 {
     for (const AssignedPort& port : Ports)
-        if (port.Identity == identity) return port.Number;
+        if (port.Identity == identity)
+            return port.Number;
     return 0;
 }
 
@@ -70,7 +72,8 @@ bool AssignedPorts::Forget(int number)
     const auto at = std::find_if(Ports.begin(), Ports.end(), [number](const AssignedPort& port) {
         return port.Number == number;
     });
-    if (at == Ports.end()) return false;
+    if (at == Ports.end())
+        return false;
     Ports.erase(at);
     Modified = true;
     return true;
@@ -92,7 +95,8 @@ std::string AssignedPortsFilePath()
 AssignedPorts LoadAssignedPorts()
 {
     std::ifstream file(AssignedPortsFilePath(), std::ios::binary);
-    if (!file) return {};
+    if (!file)
+        return {};
     const std::string content{std::istreambuf_iterator<char>(file),
                               std::istreambuf_iterator<char>()};
     return AssignedPorts::Parse(content);
@@ -100,11 +104,13 @@ AssignedPorts LoadAssignedPorts()
 
 std::string SaveAssignedPorts(const AssignedPorts& ports)
 {
-    if (!ports.Changed()) return {};
+    if (!ports.Changed())
+        return {};
     const std::string path = AssignedPortsFilePath();
     std::error_code error;
     fs::create_directories(fs::path(path).parent_path(), error);
-    if (error) return "cannot make the folder of " + path + ": " + error.message();
+    if (error)
+        return "cannot make the folder of " + path + ": " + error.message();
     if (ReplaceFileAtomically(path, ports.Serialize()) != AtomicWriteResult::Ok)
         return "cannot write " + path + ": " + std::strerror(errno);
     return {};
@@ -114,7 +120,8 @@ std::string StableIdentityOf(const std::string& device, const std::string& devRo
 {
     std::error_code error;
     const fs::path target = fs::canonical(device, error);
-    if (error) return device;
+    if (error)
+        return device;
     for (const char* folder : {"/serial/by-id", "/serial/by-path"}) {
         std::vector<std::string> links;
         for (const auto& entry : fs::directory_iterator(devRoot + folder, error)) {
@@ -123,7 +130,8 @@ std::string StableIdentityOf(const std::string& device, const std::string& devRo
                 !ignored)
                 links.push_back(entry.path().string());
         }
-        if (!links.empty()) return *std::min_element(links.begin(), links.end());
+        if (!links.empty())
+            return *std::min_element(links.begin(), links.end());
     }
     return device;
 }

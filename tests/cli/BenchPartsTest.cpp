@@ -22,9 +22,11 @@ class BenchPlanTest : public ::testing::TestWithParam<PlanCase> {};
 TEST_P(BenchPlanTest, FoldersAndDuplicates)
 {
     // COM1 and /dev/a lead to one device; COM9 is not plugged in.
-    const std::map<std::string, std::string> devices = {
-        {"COM1", "/dev/ttyUSB0"}, {"/dev/a", "/dev/ttyUSB0"}, {"COM2", "/dev/ttyUSB1"},
-        {"/dev/ttyUSB1", "/dev/ttyUSB1"}, {"/dev/x/ttyS0", "/dev/x/ttyS0"}};
+    const std::map<std::string, std::string> devices = {{"COM1", "/dev/ttyUSB0"},
+                                                        {"/dev/a", "/dev/ttyUSB0"},
+                                                        {"COM2", "/dev/ttyUSB1"},
+                                                        {"/dev/ttyUSB1", "/dev/ttyUSB1"},
+                                                        {"/dev/x/ttyS0", "/dev/x/ttyS0"}};
     const BenchPlan plan = PlanBenchPorts(GetParam().Options, [&](const std::string& name) {
         const auto found = devices.find(name);
         return found == devices.end() ? std::nullopt : std::optional<std::string>(found->second);
@@ -43,8 +45,10 @@ TEST_P(BenchPlanTest, FoldersAndDuplicates)
 INSTANTIATE_TEST_SUITE_P(
     Ports, BenchPlanTest,
     ::testing::Values(
-        PlanCase{"ComNumbersAndPaths", {"COM1", "com2", "/dev/x/ttyS0", "COM9"},
-                 "COM1 COM2 ttyS0 COM9", ""},
+        PlanCase{"ComNumbersAndPaths",
+                 {"COM1", "com2", "/dev/x/ttyS0", "COM9"},
+                 "COM1 COM2 ttyS0 COM9",
+                 ""},
         PlanCase{"SameNameTwice", {"COM2", "/dev/x/ttyS0", "com2"}, "", "COM2 is named twice"},
         PlanCase{"TwoNamesOneDevice", {"COM1", "/dev/a"}, "", "the same device /dev/ttyUSB0"},
         PlanCase{"ComAndItsDevicePath", {"/dev/ttyUSB1", "COM2"}, "", "the same device"},
@@ -77,10 +81,10 @@ TEST(BenchSummary, ExitCodeSaysTheWorstOutcome)
 
 TEST(BenchSummary, TableHasAnAlignedRowPerPort)
 {
-    const std::string table = BenchSummaryTable(
-        {{"COM3", "/dev/ttyUSB0", BenchResult::Outcome::Ok, 24.06, 3, 3},
-         {"/dev/ttyACM12", "", BenchResult::Outcome::NotOpened, 0, 0, 3},
-         {"COM12", "/dev/pts/7", BenchResult::Outcome::Error, 9.96, 1, 3}});
+    const std::string table =
+        BenchSummaryTable({{"COM3", "/dev/ttyUSB0", BenchResult::Outcome::Ok, 24.06, 3, 3},
+                           {"/dev/ttyACM12", "", BenchResult::Outcome::NotOpened, 0, 0, 3},
+                           {"COM12", "/dev/pts/7", BenchResult::Outcome::Error, 9.96, 1, 3}});
     EXPECT_EQ(table,
               "Port           Device        Outcome       Duration  Files sent\n"
               "COM3           /dev/ttyUSB0  Update OK     24.1 s    3/3\n"
@@ -114,8 +118,9 @@ TEST(BenchView, BoardDrawsALineAPortThenRedrawsThemInPlace)
     const RunFile font{"/fw/font.app", 1000, ""};
     board.Port(0).FileBegins(font);
     ASSERT_EQ(out.Items.size(), 1u);  // the first picture is kept whatever comes after it
-    EXPECT_EQ(out.Items[0], "\rCOM3          font.app        0%   11.5 kB/s  \x1b[K\n"
-                            "\r/dev/ttyUSB0  \x1b[K\n");
+    EXPECT_EQ(out.Items[0],
+              "\rCOM3          font.app        0%   11.5 kB/s  \x1b[K\n"
+              "\r/dev/ttyUSB0  \x1b[K\n");
     now += 0.05;
     board.Port(0).FileProgress(font, 500, 0);
     EXPECT_EQ(out.Items.size(), 1u);  // within a tenth of a second: not drawn

@@ -36,8 +36,8 @@ public:
         auto r = std::make_unique<Receiver>();
         r->Link = s.Dir + "/ttyRX" + std::to_string(n);
         r->Saved = s.Dir + "/saved" + std::to_string(n);
-        std::vector<std::string> all = {"--save", r->Saved, "--link", r->Link, "--burst-gap",
-                                        "200"};
+        std::vector<std::string> all = {"--save", r->Saved,      "--link",
+                                        r->Link,  "--burst-gap", "200"};
         all.insert(all.end(), args.begin(), args.end());
         if (!r->Sim.Start(SimulatorPath(), all) || r->Sim.ReadLine(10000).empty())
             return false;

@@ -62,7 +62,8 @@ std::string Summary(const PortMapListing& listing, const std::string& root)
     std::string text;
     for (const auto& port : listing.Ports) {
         std::string device = port.Device;
-        if (device.rfind(root + "/", 0) == 0) device.erase(0, root.size() + 1);
+        if (device.rfind(root + "/", 0) == 0)
+            device.erase(0, root.size() + 1);
         text += (text.empty() ? "" : " ") + std::to_string(port.Number) + "=" + device;
     }
     return text;
