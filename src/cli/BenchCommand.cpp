@@ -7,11 +7,13 @@
 #include "ConsoleWriter.h"
 #include "Exceptions.h"
 #include "FirmThread.h"
+#include "FolderLock.h"
 #include "Messages.h"
 #include "PortErrorAdvice.h"
 #include "PortErrors.h"
 #include "PortMap.h"
 #include "PortWait.h"
+#include "RunStart.h"
 #include "ProgressView.h"
 #include "RunPlanning.h"
 #include "SystemTexts.h"
@@ -184,9 +186,12 @@ int Bench::Run(const std::vector<BenchPort>& ports)
 {
     Source = std::make_unique<UpdateRun>(std::string());
     if (!Source->ReadFiles()) {
-        Complain(
-            "no firmware file (font.app, decoder.app, out.app) could be opened in this "
-            "directory; nothing was sent and no log was written.");
+        if (!Source->Files.Problem.Empty())
+            ShowFirmFileProblem(Source->Files.Problem);
+        else
+            Complain(
+                "no firmware file (font.app, decoder.app, out.app) in this directory; nothing "
+                "was sent and no log was written.");
         return 2;
     }
     const std::vector<RunFile> files = Source->FilesToSend();
@@ -275,7 +280,7 @@ void Bench::Launch(size_t index)
         run.Run->Port.OpenCommPort();
     } catch (const ECommError& error) {
         ShowComError(error.Code, portText);
-        const std::string advice = PortErrorAdvice(error.LastError);
+        const std::string advice = PortErrorAdvice(error.LastError, error.Holders);
         Complain(advice.empty() ? "the port " + portText + " could not be set up (error code " +
                                       std::to_string(error.Code) + ")."
                                 : advice);
@@ -354,6 +359,10 @@ int RunBenchCommand(const CliOptions& options)
         err.Text("zendrak-cli: " + plan.Error + "\n");
         return 2;
     }
+    // One command per folder, as for one run: its runs share the firmware files of the folder.
+    FolderLock folder;
+    if (!TakeRunFolder(folder))
+        return 2;
     Bench bench(options, out, err);
     return bench.Run(plan.Ports);
 }
