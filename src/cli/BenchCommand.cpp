@@ -8,6 +8,7 @@
 #include "Exceptions.h"
 #include "FirmThread.h"
 #include "FolderLock.h"
+#include "JsonOutput.h"
 #include "Messages.h"
 #include "PortErrorAdvice.h"
 #include "PortErrors.h"
@@ -17,18 +18,25 @@
 #include "ProgressView.h"
 #include "RunPlanning.h"
 #include "SystemTexts.h"
+#include "TraceOutput.h"
 #include "UpdateCommand.h"
 #include "UpdateRun.h"
 #include "Win1252.h"
 #include "comm_port.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
+#include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,17 +61,32 @@ std::string Prefix()
     return CurrentPort.empty() ? std::string() : CurrentPort + ": ";
 }
 
-// Every message box becomes a stderr line with the port in front.
+// Every message box becomes a stderr line with the port in front; a listener hears of it too
+// (the port's JSON stream).
 class PortMessageService : public MessageService {
 public:
+    using Listener = std::function<void(const std::string& port, const MessageBoxRequest&)>;
     explicit PortMessageService(TextSink& err) : Err(err) {}
     void Show(const MessageBoxRequest& request) override
     {
         Err.Text(Prefix() + ToTerminalText(request.Text) + "\n");
+        if (Listen)
+            Listen(CurrentPort, request);
     }
+    Listener Listen;  // set before any run starts
 
 private:
     TextSink& Err;
+};
+
+// A descriptor closed when its owner goes (after the writer that uses it).
+struct OwnedFd {
+    int Fd = -1;
+    ~OwnedFd()
+    {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
 };
 
 // One receiver's run: the files come from the one set read for all; this run keeps only its
@@ -133,6 +156,10 @@ double Seconds(std::chrono::steady_clock::time_point since)
 
 struct PortRun {
     BenchPort Port;
+    OwnedFd TraceFd;  // goes after the writer below
+    std::unique_ptr<ConsoleWriter> TraceWriter;
+    std::unique_ptr<TraceOutput> Trace;  // --trace: FILE.<folder>
+    std::unique_ptr<JsonOutput> Json;    // --json: events with "port"
     std::unique_ptr<BenchRun> Run;
     std::unique_ptr<PrefixedSink> Lines;  // piped output
     std::unique_ptr<ProgressView> View;   // piped output
@@ -145,10 +172,13 @@ struct PortRun {
 
 class Bench {
 public:
-    Bench(const CliOptions& options, TextSink& out, TextSink& err)
-        : Options(options), Out(out), Err(err)
+    using Clock = std::function<double()>;
+    Bench(const CliOptions& options, TextSink& out, TextSink& err, Clock sinceStart)
+        : Options(options), Out(out), Err(err), SinceStart(std::move(sinceStart))
     {
     }
+    // A message box of a port's run, for its JSON stream.
+    void Message(const std::string& port, const MessageBoxRequest& box);
 
     int Run(const std::vector<BenchPort>& ports);
 
@@ -160,14 +190,57 @@ private:
     void SetState(size_t index, const std::string& state);
     void ReportFatalError(const std::exception_ptr& fatal);
 
+    int Early(int code);  // an end before any run, said in JSON too
+    void Summary(const std::vector<BenchResult>& results, int exitCode);
+
     const CliOptions& Options;
     TextSink& Out;
     TextSink& Err;
+    const Clock SinceStart;
     std::unique_ptr<UpdateRun> Source;
     std::unique_ptr<BenchBoard> Board;  // on a terminal
     std::vector<std::unique_ptr<PortRun>> Runs;
     size_t Open = 0;
 };
+
+int Bench::Early(int code)
+{
+    if (Options.Json)
+        Out.Text(UsageErrorEvent());
+    return code;
+}
+
+void Bench::Message(const std::string& port, const MessageBoxRequest& box)
+{
+    for (const auto& run : Runs)
+        if (run->Port.Name == port && run->Json)
+            run->Json->Message(box);
+}
+
+void Bench::Summary(const std::vector<BenchResult>& results, int exitCode)
+{
+    if (!Options.Json) {
+        Out.Text(BenchSummaryTable(results));
+        return;
+    }
+    // The one event about all ports: the table of the plain output.
+    QJsonArray ports;
+    for (const BenchResult& r : results)
+        ports.append(QJsonObject{
+            {"port", QString::fromLocal8Bit(r.Port.c_str())},
+            {"device", r.Device.empty() ? QJsonValue() : QString::fromLocal8Bit(r.Device.c_str())},
+            {"outcome", r.End == BenchResult::Outcome::Ok      ? "ok"
+                        : r.End == BenchResult::Outcome::Error ? "error"
+                                                               : "not_opened"},
+            {"duration_s", std::round(r.Seconds * 1000) / 1000},
+            {"files_sent", r.FilesSent},
+            {"files", r.Files}});
+    const QJsonObject summary{{"event", "summary"},
+                              {"t", std::round(SinceStart() * 1000) / 1000},
+                              {"exit", exitCode},
+                              {"ports", ports}};
+    Out.Text(QJsonDocument(summary).toJson(QJsonDocument::Compact).toStdString() + "\n");
+}
 
 void Bench::SetState(size_t index, const std::string& state)
 {
@@ -192,11 +265,11 @@ int Bench::Run(const std::vector<BenchPort>& ports)
             Complain(
                 "no firmware file (font.app, decoder.app, out.app) in this directory; nothing "
                 "was sent and no log was written.");
-        return 2;
+        return Early(2);
     }
     const std::vector<RunFile> files = Source->FilesToSend();
     const bool terminal = isatty(STDOUT_FILENO) == 1;
-    if (terminal && !Options.Quiet) {
+    if (terminal && !Options.Quiet && !Options.Json) {
         std::vector<std::string> names;
         for (const BenchPort& port : ports)
             names.push_back(port.Name);
@@ -208,12 +281,32 @@ int Bench::Run(const std::vector<BenchPort>& ports)
         run->Result.Port = port.Name;
         run->Result.Files = static_cast<int>(files.size());
         run->Run = std::make_unique<BenchRun>(*Source, Source->Folder() + "/" + port.Folder);
-        if (Board) {
+        if (Options.Json) {
+            run->Json = std::make_unique<JsonOutput>(Out, SinceStart);
+            run->Json->NamePort(port.Name);
+            run->Run->Observers.Add(*run->Json);
+        } else if (Board) {
             run->Run->Observers.Add(Board->Port(Runs.size()));
         } else {
             run->Lines = std::make_unique<PrefixedSink>(Out, port.Name + ": ");
             run->View = std::make_unique<ProgressView>(*run->Lines, false, Options.Quiet, files);
             run->Run->Observers.Add(*run->View);
+        }
+        if (!Options.Trace.empty()) {
+            // One trace a port, made before anything is sent: FILE.COM3, FILE.ttyUSB0.
+            const std::string path = Options.Trace + "." + port.Folder;
+            run->TraceFd.Fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (run->TraceFd.Fd < 0) {
+                Complain("cannot create the trace file " + path + ": " + std::strerror(errno));
+                return Early(2);
+            }
+            run->TraceWriter = std::make_unique<ConsoleWriter>(run->TraceFd.Fd);
+            // Time-stamped from this run's start, which waiting for its device may put later.
+            PortRun* self = run.get();
+            run->Trace = std::make_unique<TraceOutput>(*run->TraceWriter, [self] {
+                return Seconds(self->Began);
+            });
+            run->Run->Observers.Add(*run->Trace);
         }
         Runs.push_back(std::move(run));
     }
@@ -229,8 +322,9 @@ int Bench::Run(const std::vector<BenchPort>& ports)
     std::vector<BenchResult> results;
     for (const auto& run : Runs)
         results.push_back(run->Result);
-    Out.Text(BenchSummaryTable(results));
-    return BenchExitCode(results);
+    const int exitCode = BenchExitCode(results);
+    Summary(results, exitCode);
+    return exitCode;
 }
 
 void Bench::StartWhenPresent(size_t index)
@@ -272,6 +366,8 @@ void Bench::Launch(size_t index)
     } else if (const auto device = ResolveComPort(ComNumberOfOption(run.Port.Name))) {
         run.Result.Device = *device;
     }
+    if (run.Json)
+        run.Json->Start(PlanOf(*Source, run.Port.Name));
     std::string portText = run.Port.Name;
     try {
         portText = ConfigurePort(run.Run->Port, run.Port.Name);
@@ -329,9 +425,13 @@ void Bench::Ended(size_t index, BenchResult::Outcome outcome)
     if (outcome != BenchResult::Outcome::NotOpened) {
         if (run.View)
             run.View->ShowOutcome(ok ? Texts::UpdateOk : Texts::UpdateError);
-        if (!ok)
-            Err.Text(run.Port.Name + ": " + ToTerminalText(Texts::UpdateError) + "\n");
+        if (!ok) {
+            PortLabel label(run.Port.Name);
+            MessageBox(Texts::UpdateError, Texts::BoxCaption, MsgIcon::Warning);
+        }
     }
+    if (run.Json)
+        run.Json->End(ok ? 0 : outcome == BenchResult::Outcome::Error ? 1 : 2);
     SetState(index, ok                                       ? Texts::UpdateOk
                     : outcome == BenchResult::Outcome::Error ? Texts::UpdateError
                                                              : "not opened");
@@ -349,20 +449,33 @@ int RunBenchCommand(const CliOptions& options)
     ScopedMessageService useMessages(messages);
 
     if (!options.Directory.empty() && chdir(options.Directory.c_str()) != 0) {
+        if (options.Json)
+            out.Text(UsageErrorEvent());
         err.Text("zendrak-cli: cannot change into " + options.Directory + ": " +
                  std::strerror(errno) + "\n");
         return 2;
     }
     // Named twice, or two names for one device: nothing is sent to any of them.
+    const auto started = std::chrono::steady_clock::now();
+    Bench bench(options, out, err, [started] { return Seconds(started); });
+    messages.Listen = [&bench](const std::string& port, const MessageBoxRequest& box) {
+        bench.Message(port, box);
+    };
     const BenchPlan plan = PlanBenchPorts(options.Ports, CurrentDeviceOf);
     if (!plan.Error.empty()) {
+        if (options.Json)
+            out.Text(UsageErrorEvent());
         err.Text("zendrak-cli: " + plan.Error + "\n");
         return 2;
     }
     // One command per folder, as for one run: its runs share the firmware files of the folder.
     FolderLock folder;
-    if (!TakeRunFolder(folder))
+    if (!TakeRunFolder(folder)) {
+        if (options.Json)
+            out.Text(UsageErrorEvent());
         return 2;
-    Bench bench(options, out, err);
-    return bench.Run(plan.Ports);
+    }
+    const int exitCode = bench.Run(plan.Ports);
+    messages.Listen = nullptr;  // the bench goes before the service
+    return exitCode;
 }

@@ -163,6 +163,43 @@ TEST(BenchRun, EachPortWaitsOnItsOwnAndAMissingOneIsExitTwo)
     EXPECT_FALSE(std::filesystem::exists(b.s.RunDir + "/COM3"));
 }
 
+TEST(BenchRun, JsonEventsNameTheirPortAndEachPortHasItsTrace)
+{
+    Bench b;
+    ASSERT_TRUE(b.Start(1, {"--expect", "3000,2000"}));
+    ASSERT_TRUE(b.Start(2, {"--expect", "3000,2000", "--verdict", "wrong"}));
+    b.Map(2);
+    const std::string trace = b.s.Dir + "/line";
+    EXPECT_EQ(b.s.RunCli({"-p", "COM1,COM2", "--json", "--trace", trace}, {}, Long), 1)
+        << b.s.Cli.Err;
+    std::istringstream lines(b.s.Cli.Out);
+    std::vector<std::string> events;
+    for (std::string line; std::getline(lines, line);)
+        events.push_back(line);
+    ASSERT_GE(events.size(), 6u);
+    std::map<std::string, int> ends;
+    for (size_t i = 0; i + 1 < events.size(); ++i) {
+        const std::string& e = events[i];
+        EXPECT_TRUE(e.front() == '{' && e.back() == '}') << e;
+        const bool one = Has(e, "\"port\":\"COM1\""), two = Has(e, "\"port\":\"COM2\"");
+        EXPECT_TRUE(one != two) << e;  // every event names exactly one port
+        if (Has(e, "\"event\":\"end\""))
+            ++ends[one ? "COM1" : "COM2"];
+    }
+    EXPECT_EQ(ends["COM1"], 1);
+    EXPECT_EQ(ends["COM2"], 1);
+    EXPECT_TRUE(Has(b.s.Cli.Out, "\"exit\":1,\"log\":\"" + b.s.RunDir + "/COM2/logUpdate.txt\""))
+        << b.s.Cli.Out;
+    EXPECT_TRUE(Has(b.s.Cli.Out, "\"caption\":\"Corvalt\",\"event\":\"message\",\"port\":\"COM2\""))
+        << b.s.Cli.Out;
+    EXPECT_TRUE(Has(events.back(), "\"event\":\"summary\",\"exit\":1")) << events.back();
+    // The logs are those of runs without the options.
+    EXPECT_EQ(b.Log("COM1"), b.FullLog());
+    EXPECT_TRUE(Has(ReadWholeFile(trace + ".COM1"), "END Update OK"));
+    EXPECT_TRUE(Has(ReadWholeFile(trace + ".COM2"), "END Update Error"));
+    EXPECT_FALSE(Has(ReadWholeFile(trace + ".COM1"), b.Font.substr(100, 40)));
+}
+
 struct DuplicateCase {
     const char* Name;
     std::vector<std::string> Ports;  // "@" stands for COM1's link
