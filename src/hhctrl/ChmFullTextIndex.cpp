@@ -18,13 +18,15 @@ public:
     uint8_t Byte(qsizetype at) const { return Has(at, 1) ? uint8_t(Data[at]) : (Ok = false, 0); }
     uint16_t Le16(qsizetype at) const { return uint16_t(Byte(at) | Byte(at + 1) << 8); }
     uint32_t Le32(qsizetype at) const { return uint32_t(Le16(at)) | uint32_t(Le16(at + 2)) << 16; }
-    // Seven bits a byte, most significant first; the top bit says another byte follows.
     uint64_t EncInt(qsizetype& at) const
     {
+        // Seven bits a byte, the lowest first: a value below 128 reads the same either way,
+        // so only a long word list (a common word in a larger help file) tells the order. The top
+        // bit says another byte follows.
         uint64_t value = 0;
         for (int i = 0; i < 10; ++i) {
             const uint8_t byte = Byte(at++);
-            value = value << 7 | (byte & 0x7F);
+            value |= uint64_t(byte & 0x7F) << (7 * i);
             if (!(byte & 0x80))
                 return value;
         }
