@@ -42,9 +42,9 @@ void ShowPlan(const RunPlan& plan, TextSink& out)
 // Opens the port with the update's settings and closes it; the errors as an update shows them.
 bool TryPort(UpdateRun& run, const CliOptions& options, TextSink& err)
 {
-    std::string portText = options.Port;
+    std::string portText = SinglePortOption(options);
     try {
-        portText = ConfigurePort(run.Port, options);
+        portText = ConfigurePort(run.Port, SinglePortOption(options));
         run.Port.OpenCommPort();
         run.Port.CloseCommPort();
         return true;
@@ -62,7 +62,7 @@ bool TryPort(UpdateRun& run, const CliOptions& options, TextSink& err)
 int RunCheck(UpdateRun& run, const CliOptions& options, bool filesRead, TextSink& out,
              TextSink& err, JsonOutput* json)
 {
-    const RunPlan plan = PlanOf(run, options);
+    const RunPlan plan = PlanOf(run, SinglePortOption(options));
     if (!json && !options.Quiet)
         ShowPlan(plan, out);
     const bool portOk = TryPort(run, options, err);

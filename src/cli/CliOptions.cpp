@@ -3,13 +3,16 @@
 
 #include "ComText.h"
 
+#include <cstdlib>
 #include <optional>
 
 std::string CliUsage()
 {
     // The "Usage:" and "or:" lines are what manual page generators take for the synopsis.
-    return "Usage: zendrak-cli [-p PORT] [-C DIR] [-q] [--json] [--trace FILE] [--check]\n"
+    return "Usage: zendrak-cli [-p PORT[,PORT...]]... [-C DIR] [-q] [--json] [--trace FILE]\n"
+           "           [--check] [--wait SECONDS]\n"
            "  or:  zendrak-cli --list-ports\n"
+           "  or:  zendrak-cli --forget-port COM<n>\n"
            "  or:  zendrak-cli --help | --version\n"
            "\n"
            "Loads the firmware files font.app, decoder.app and out.app of the current directory\n"
@@ -19,7 +22,14 @@ std::string CliUsage()
            "Options:\n"
            "  -p, --port=PORT       the port: COM<n> (n from 1 to 99, through the port map) or\n"
            "                        a device path starting with \"/\"; without it the number\n"
-           "                        saved in Zendrak.dat (1 if none)\n"
+           "                        saved in Zendrak.dat (1 if none). Several ports (-p\n"
+           "                        repeated, or separated by commas) are updated at the same\n"
+           "                        time, each run's log in a folder named after its port\n"
+           "                        (COM3/logUpdate.txt, ttyUSB0/logUpdate.txt), with a summary\n"
+           "                        at the end; a port named twice is a usage error. With\n"
+           "                        --json every event names its port and a summary event ends\n"
+           "                        the stream; with --trace FILE each port has its own trace,\n"
+           "                        FILE.COM3, FILE.ttyUSB0\n"
            "  -C, --directory=DIR   change into DIR first (firmware files, Zendrak.dat,\n"
            "                        logUpdate.txt)\n"
            "  -q, --quiet           show no status texts and no progress, only the outcome\n"
@@ -33,7 +43,12 @@ std::string CliUsage()
            "                        SHA-256), the missing or empty ones, the port and the\n"
            "                        estimated duration, then open and close the port; exit 0\n"
            "                        when an update could start\n"
-           "      --list-ports      list the serial ports: COM text, device path, description\n"
+           "      --wait=SECONDS    when a port's device is not there yet, wait up to SECONDS\n"
+           "                        for it to appear (an adapter being plugged in), then start\n"
+           "      --list-ports      list the serial ports, one line each: COM text, device\n"
+           "                        path, stable identity, description (\"-\" when none),\n"
+           "                        present or absent\n"
+           "      --forget-port=COM<n>  drop the number remembered for a detected device\n"
            "  -h, --help            show this text\n"
            "      --version         show the version\n"
            "\n"
@@ -45,11 +60,21 @@ std::string CliUsage()
            "  0 after \"Update OK\", 1 after \"Update Error\", 2 for a usage error, when no\n"
            "  firmware file is there or one cannot be used, when another update runs in the\n"
            "  same directory, or when the port cannot be set up or opened (with --check: 0\n"
-           "  when an update could start, 2 when not).\n"
+           "  when an update could start, 2 when not). With several ports: 0 when every run\n"
+           "  ended \"Update OK\", 2 when a port could not be opened (the others still run),\n"
+           "  otherwise 1.\n"
            "\n"
-           "Zendrak.dat is only read, never written. The port map is\n"
-           "$XDG_CONFIG_HOME/zendrak/ports (default ~/.config/zendrak/ports), lines\n"
-           "COM<n>=<device>.\n";
+           "Environment:\n"
+           "  XDG_CONFIG_HOME       the port map is $XDG_CONFIG_HOME/zendrak/ports (default\n"
+           "                        ~/.config/zendrak/ports), lines COM<n>=<device>; never\n"
+           "                        written\n"
+           "  XDG_STATE_HOME        the COM numbers given to detected devices are remembered\n"
+           "                        in $XDG_STATE_HOME/zendrak/assigned-ports (default\n"
+           "                        ~/.local/state/zendrak/assigned-ports), so that an adapter\n"
+           "                        keeps its number wherever it is plugged in; the port map\n"
+           "                        comes first\n"
+           "\n"
+           "Zendrak.dat is only read, never written.\n";
 }
 
 namespace {
@@ -60,9 +85,38 @@ struct ValueOption {
     const char* Long;
     std::string CliOptions::*Member;
 };
-constexpr ValueOption ValueOptions[] = {{"-p", "--port", &CliOptions::Port},
+// --port, --wait and --forget-port are read by ParseCliOptions itself (no member).
+constexpr ValueOption ValueOptions[] = {{"-p", "--port", nullptr},
                                         {"-C", "--directory", &CliOptions::Directory},
-                                        {nullptr, "--trace", &CliOptions::Trace}};
+                                        {nullptr, "--trace", &CliOptions::Trace},
+                                        {nullptr, "--wait", nullptr},
+                                        {nullptr, "--forget-port", nullptr}};
+
+// The numbers --forget-port takes: those the port map and the remembered numbers hold.
+constexpr int FirstForgettable = 1;
+constexpr int LastForgettable = 99;
+
+// Seconds as a plain decimal number from 0 to a day; -1 when the text is anything else.
+double SecondsOf(const std::string& text)
+{
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return -1;
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    return end && *end == '\0' && seconds <= 86400 ? seconds : -1;
+}
+
+// The names of one -p value, split at commas.
+std::vector<std::string> PortsOf(const std::string& value)
+{
+    std::vector<std::string> ports;
+    size_t start = 0;
+    while (true) {
+        const size_t comma = value.find(',', start);
+        ports.push_back(value.substr(start, comma - start));
+        if (comma == std::string::npos) return ports;
+        start = comma + 1;
+    }
+}
 
 }  // namespace
 
@@ -70,7 +124,7 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
 {
     CliParse result;
     CliOptions& o = result.Options;
-    bool single = false;  // --list-ports, --help, --version stand alone
+    bool single = false;  // --list-ports, --forget-port, --help, --version stand alone
     bool update = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -92,7 +146,39 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
                 result.Error = "option " + arg.substr(0, arg.find('=')) + " needs a value";
                 return result;
             }
-            o.*(valued->Member) = *value;
+            const std::string name = valued->Long;
+            if (name == "--port") {
+                for (const std::string& port : PortsOf(*value)) {
+                    if (port.empty() || (port[0] != '/' && !ComNumberOfText(port))) {
+                        result.Error = "not a port: " + port +
+                                       " (COM<n> with n from 1 to 99, or a device path "
+                                       "starting with \"/\")";
+                        return result;
+                    }
+                    o.Ports.push_back(port);
+                }
+            } else if (name == "--wait") {
+                o.WaitSeconds = SecondsOf(*value);
+                if (o.WaitSeconds < 0) {
+                    result.Error = "--wait: not a number of seconds from 0 to 86400: " + *value;
+                    return result;
+                }
+            } else if (name == "--forget-port") {
+                o.ForgetNumber = ComNumberOfText(*value).value_or(0);
+                if (o.ForgetNumber < FirstForgettable || o.ForgetNumber > LastForgettable) {
+                    result.Error = "--forget-port: not a port COM1 to COM99: " + *value;
+                    return result;
+                }
+                if (single) {
+                    result.Error = "only one of --list-ports, --forget-port, --help, --version";
+                    return result;
+                }
+                single = true;
+                o.Command = CliOptions::Action::ForgetPort;
+                continue;
+            } else {
+                o.*(valued->Member) = *value;
+            }
             update = true;
         } else if (arg == "-q" || arg == "--quiet") {
             o.Quiet = true;
@@ -106,7 +192,7 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
         } else if (arg == "--list-ports" || arg == "--help" || arg == "-h" ||
                    arg == "--version") {
             if (single) {
-                result.Error = "only one of --list-ports, --help, --version";
+                result.Error = "only one of --list-ports, --forget-port, --help, --version";
                 return result;
             }
             single = true;
@@ -114,23 +200,24 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
                         : arg == "--version"  ? CliOptions::Action::Version
                                               : CliOptions::Action::Help;
         } else {
-            result.Error = (arg.size() > 1 && arg[0] == '-' ? "unknown option: "
-                                                             : "unexpected argument: ") +
-                           arg;
+            result.Error =
+                (arg.size() > 1 && arg[0] == '-' ? "unknown option: " : "unexpected argument: ") +
+                arg;
             return result;
         }
     }
     if (single && update) {
-        result.Error = "--list-ports, --help and --version take no other options";
+        result.Error = "--list-ports, --forget-port, --help and --version take no other options";
+        return result;
+    }
+    if (o.Check && o.Ports.size() > 1) {
+        result.Error = "--check takes one port";
         return result;
     }
     if (o.Check && !o.Trace.empty()) {
         result.Error = "--check sends nothing, so --trace would have nothing to record";
         return result;
     }
-    if (!o.Port.empty() && o.Port[0] != '/' && !ComNumberOfText(o.Port))
-        result.Error = "not a port: " + o.Port + " (COM<n> with n from 1 to 99, or a device path "
-                                                 "starting with \"/\")";
     return result;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// zendrak-cli's command line: zendrak-cli [-p PORT] [-C DIR] [-q] [--json] [--trace FILE]
-// [--check] | --list-ports | --help | --version; the long forms --port, --directory and --quiet
+// zendrak-cli's command line: zendrak-cli [-p PORT[,PORT...]]... [-C DIR] [-q] [--json]
+// [--trace FILE] [--check] [--wait SECONDS] | --list-ports | --forget-port COM<n> | --help |
+// --version; the long forms --port, --directory, --quiet, --trace, --wait and --forget-port
 // take their value as the next argument or after "=".
 #pragma once
 
@@ -8,13 +9,17 @@
 #include <vector>
 
 struct CliOptions {
-    enum class Action { Update, ListPorts, Help, Version } Command = Action::Update;
-    std::string Port;       // -p, --port: "COM<n>" or a device path; empty: from "Zendrak.dat"
-    std::string Directory;  // -C, --directory
-    bool Quiet = false;     // -q, --quiet
-    bool Json = false;      // --json: JSON events on stdout
-    std::string Trace;      // --trace FILE: the line's traffic; empty: none
-    bool Check = false;     // --check: the pre-flight, nothing sent
+    enum class Action { Update, ListPorts, ForgetPort, Help, Version } Command = Action::Update;
+    // -p, --port, repeated or comma-separated: "COM<n>" or device paths, in the order given;
+    // empty: the one port of "Zendrak.dat".
+    std::vector<std::string> Ports;
+    std::string Directory;   // -C, --directory
+    bool Quiet = false;      // -q, --quiet
+    bool Json = false;       // --json: JSON events on stdout
+    std::string Trace;       // --trace FILE: the line's traffic; empty: none
+    bool Check = false;      // --check: the pre-flight, nothing sent
+    double WaitSeconds = 0;  // --wait: how long a port's device may take to appear
+    int ForgetNumber = 0;    // --forget-port COM<n>
 };
 
 struct CliParse {

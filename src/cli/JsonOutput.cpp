@@ -70,6 +70,8 @@ void JsonOutput::Emit(const char* event, QJsonObject fields, bool frame)
 {
     fields.insert("event", QString::fromLatin1(event));
     fields.insert("t", Rounded(SinceStart(), 3));
+    if (!Port.empty())
+        fields.insert("port", QString::fromLocal8Bit(Port.c_str()));
     std::string line = QJsonDocument(fields).toJson(QJsonDocument::Compact).toStdString() + "\n";
     if (frame)
         Out.Frame(std::move(line));

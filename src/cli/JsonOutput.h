@@ -33,6 +33,8 @@ public:
     using Clock = std::function<double()>;  // seconds since the start
 
     JsonOutput(TextSink& out, Clock sinceStart);
+    // Every event names this port ("port"), for a command that updates several at once.
+    void NamePort(std::string port) { Port = std::move(port); }
 
     void Start(const RunPlan& plan);
     void Check(const RunPlan& plan, bool portOk);
@@ -60,6 +62,7 @@ private:
     bool RunOver = false;
     RunOutcome Outcome = RunOutcome::Error;
     std::string LogPath;
+    std::string Port;
 };
 
 // The one end event of a command line that could not be used (exit 2).

@@ -1,10 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "ListPorts.h"
 
-#include "PortMap.h"
+#include "AssignedPorts.h"
+#include "ComText.h"
 #include "SystemTexts.h"
+#include "Win1252.h"
 
+#include <algorithm>
 #include <cstdio>
+
+std::string PortListingLine(const SerialPortEntry& port)
+{
+    auto known = [](const std::string& text) { return text.empty() ? std::string("-") : text; };
+    return port.Text + "  " + known(port.Device) + "  " + known(port.Identity) + "  " +
+           known(ToTerminalText(port.Description)) + "  " + (port.Present ? "present" : "absent");
+}
 
 int ListPortsCommand()
 {
@@ -14,13 +24,25 @@ int ListPortsCommand()
                      PortMapFilePath().c_str(), listing.UnreadableReason.c_str());
         return 1;
     }
-    for (const SerialPortEntry& port : listing.Ports) {
-        std::string line = port.Text + "  " + port.Device;
-        if (!port.Description.empty())
-            line += "  " + port.Description;
-        std::printf("%s\n", line.c_str());
+    for (const SerialPortEntry& port : listing.Ports)
+        std::printf("%s\n", PortListingLine(port).c_str());
+    if (PortDetectionEnabled()) {
+        // Remembered devices that are not plugged in now keep their numbers: list them too.
+        const AssignedPorts assigned = LoadAssignedPorts().Ports;
+        for (const AssignedPort& kept : assigned.Entries()) {
+            const bool listed = std::any_of(
+                listing.Ports.begin(), listing.Ports.end(), [&](const SerialPortEntry& port) {
+                    return port.Number == kept.Number || port.Identity == kept.Identity;
+                });
+            if (!listed)
+                std::printf("%s\n", PortListingLine({kept.Number, ComText(kept.Number), "", "",
+                                                     kept.Identity, false})
+                                        .c_str());
+        }
     }
     std::fflush(stdout);
+    if (!listing.StateError.empty())
+        std::fprintf(stderr, "zendrak-cli: %s\n", listing.StateError.c_str());
     if (listing.Malformed) {
         const std::string why = listing.MalformedReason.empty() ? "not a line COM<n>=<device>"
                                                                 : listing.MalformedReason;
@@ -32,5 +54,31 @@ int ListPortsCommand()
         std::fprintf(stderr, "%s\n", Texts::NoComPort);
         return 1;
     }
+    return 0;
+}
+
+int ForgetPortCommand(int number)
+{
+    AssignedPortsRead read = LoadAssignedPorts();
+    if (!read.Error.empty()) {
+        std::fprintf(stderr, "zendrak-cli: %s\n", read.Error.c_str());
+        return 1;
+    }
+    AssignedPorts& assigned = read.Ports;
+    std::string identity;
+    for (const AssignedPort& port : assigned.Entries())
+        if (port.Number == number)
+            identity = port.Identity;
+    if (!assigned.Forget(number)) {
+        std::fprintf(stderr, "zendrak-cli: COM%d is not a remembered number in %s\n", number,
+                     AssignedPortsFilePath().c_str());
+        return 1;
+    }
+    const std::string error = SaveAssignedPorts(assigned);
+    if (!error.empty()) {
+        std::fprintf(stderr, "zendrak-cli: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("COM%d forgotten (it was %s)\n", number, identity.c_str());
     return 0;
 }

@@ -12,30 +12,30 @@
 
 #include <sys/stat.h>
 
-std::string PortTextOf(const CliOptions& options)
+std::string PortTextOf(const std::string& portOption)
 {
-    if (!options.Port.empty() && options.Port[0] == '/')
-        return options.Port;
+    if (!portOption.empty() && portOption[0] == '/')
+        return portOption;
     const int number =
-        options.Port.empty() ? ComPortNumber : ComNumberOfText(options.Port).value_or(0);
+        portOption.empty() ? ComPortNumber : ComNumberOfText(portOption).value_or(0);
     return ComText(number);
 }
 
-std::string ConfigurePort(TCommPort& port, const CliOptions& options)
+std::string ConfigurePort(TCommPort& port, const std::string& portOption)
 {
-    if (!options.Port.empty() && options.Port[0] == '/') {
+    if (!portOption.empty() && portOption[0] == '/') {
         // SetCommPort makes a COM name (\\.\ + its text); a device path is the name itself.
-        port.SetCommPort(options.Port);
-        port.PortName = options.Port;
+        port.SetCommPort(portOption);
+        port.PortName = portOption;
         port.SetBaudRate(LinkBaudRate);
         port.SetByteSize(8);
         port.SetParity(NOPARITY);
         port.SetStopBits(ONESTOPBIT);
-        return options.Port;
+        return portOption;
     }
     uint8_t number = ComPortNumber;
-    if (!options.Port.empty())
-        number = static_cast<uint8_t>(ComNumberOfText(options.Port).value_or(0));
+    if (!portOption.empty())
+        number = static_cast<uint8_t>(ComNumberOfText(portOption).value_or(0));
     ConfigureCommPort(port, number);
     return ComText(number);
 }
@@ -56,10 +56,15 @@ std::string DescribePortError(const std::string& portText, const ECommError& err
                            : advice);
 }
 
-RunPlan PlanOf(const UpdateRun& run, const CliOptions& options)
+std::string SinglePortOption(const CliOptions& options)
+{
+    return options.Ports.empty() ? std::string() : options.Ports.front();
+}
+
+RunPlan PlanOf(const UpdateRun& run, const std::string& portOption)
 {
     RunPlan plan;
-    plan.Port = PortTextOf(options);
+    plan.Port = PortTextOf(portOption);
     const bool path = plan.Port[0] == '/';
     if (path)
         plan.Device = plan.Port;

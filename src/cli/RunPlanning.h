@@ -13,14 +13,17 @@
 class ECommError;
 class TCommPort;
 
-// The COM text or device path the options name ("COM<n>" from Zendrak.dat without -p).
-std::string PortTextOf(const CliOptions& options);
+// `portOption` is one -p value ("COM<n>" or a device path), empty for the port of Zendrak.dat.
+// The COM text or device path it names ("COM<n>" from Zendrak.dat without -p).
+std::string PortTextOf(const std::string& portOption);
 // Sets the port up as the window does: the device, 115200 baud, 8 data bits, no parity, one
 // stop bit. Returns the text the port's error messages name it by.
-std::string ConfigurePort(TCommPort& port, const CliOptions& options);
+std::string ConfigurePort(TCommPort& port, const std::string& portOption);
 // What was tried, after the port failed: the port text with the device it names and what the
 // system reported, with advice; or why the text names no device (not in the port map, beyond
 // what it holds, hidden by a malformed line, a map that cannot be read). One sentence.
 std::string DescribePortError(const std::string& portText, const ECommError& error);
 // The plan of a run whose files have been read.
-RunPlan PlanOf(const UpdateRun& run, const CliOptions& options);
+RunPlan PlanOf(const UpdateRun& run, const std::string& portOption);
+// The one -p value of a single run, empty without -p.
+std::string SinglePortOption(const CliOptions& options);

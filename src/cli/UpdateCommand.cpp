@@ -2,6 +2,7 @@
 #include "UpdateCommand.h"
 
 #include "CheckCommand.h"
+#include "ComText.h"
 #include "ConsoleWriter.h"
 #include "Exceptions.h"
 #include "FirmThread.h"
@@ -10,6 +11,7 @@
 #include "Messages.h"
 #include "PortErrors.h"
 #include "PortSettings.h"
+#include "PortWait.h"
 #include "ProgressView.h"
 #include "QueuedMessages.h"
 #include "RunPlanning.h"
@@ -33,37 +35,10 @@
 namespace {
 
 // The run itself went its way; only its log could not be written (the run's only file).
-std::string LogNotWrittenText(const Exception& error)
+std::string LogNotWrittenText(const std::string& logPath, const Exception& error)
 {
-    std::error_code unknown;
-    const std::filesystem::path log =
-        std::filesystem::current_path(unknown) / Texts::UpdateLogFileName;
-    return "the update log could not be written to " + log.string() + ": " +
+    return "the update log could not be written to " + logPath + ": " +
            ToTerminalText(error.Message);
-}
-
-// An error that ended the worker early. The port's errors have shown their "COM Error" line
-// already, without the port; anything else would go unseen otherwise.
-std::string FatalErrorText(const std::exception_ptr& fatal, const std::string& portText)
-{
-    if (!fatal)
-        return {};
-    try {
-        std::rethrow_exception(fatal);
-    } catch (const ECommError& error) {
-        return "the run ended early: " + DescribePortError(portText, error);
-    } catch (const EFCreateError& error) {
-        return LogNotWrittenText(error);
-    } catch (const EWriteError& error) {
-        return LogNotWrittenText(error);
-    } catch (const Exception& error) {
-        return "the run ended early: " + ToTerminalText(error.Message);
-    } catch (const std::exception& error) {
-        return std::string("the run ended early: ") + error.what();
-    } catch (...) {
-        return "the run ended early by an unknown error";
-    }
-    return {};
 }
 
 // A descriptor closed when the command ends (after the writer that uses it).
@@ -76,7 +51,39 @@ struct OwnedFd {
     }
 };
 
+std::string FormatSeconds(double seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", seconds);
+    return text;
+}
+
 }  // namespace
+
+// An error that ended the worker early. The port's errors have shown their "COM Error" line
+// already, without the port; anything else would go unseen otherwise.
+std::string FatalErrorText(const std::exception_ptr& fatal, const std::string& portText,
+                           const std::string& logPath)
+{
+    if (!fatal)
+        return {};
+    try {
+        std::rethrow_exception(fatal);
+    } catch (const ECommError& error) {
+        return "the run ended early: " + DescribePortError(portText, error);
+    } catch (const EFCreateError& error) {
+        return LogNotWrittenText(logPath, error);
+    } catch (const EWriteError& error) {
+        return LogNotWrittenText(logPath, error);
+    } catch (const Exception& error) {
+        return "the run ended early: " + ToTerminalText(error.Message);
+    } catch (const std::exception& error) {
+        return std::string("the run ended early: ") + error.what();
+    } catch (...) {
+        return "the run ended early by an unknown error";
+    }
+    return {};
+}
 
 int RunUpdateCommand(const CliOptions& options,
                      std::optional<std::chrono::milliseconds> waitSavedLimit)
@@ -127,7 +134,8 @@ int RunUpdateCommand(const CliOptions& options,
     FolderLock folder;
     if (!TakeRunFolder(folder))
         return finish(2);
-    if (options.Port.empty())
+    const std::string portOption = SinglePortOption(options);
+    if (portOption.empty())
         ReadPortSettings();  // shows "Error open Zendrak.dat !!!" and keeps port 1 when missing
 
     UpdateRun run({});  // the current directory, which -C has made the one asked for
@@ -144,9 +152,19 @@ int RunUpdateCommand(const CliOptions& options,
         return 2;
     }
 
+    if (options.WaitSeconds > 0) {
+        const std::string wanted =
+            portOption.empty() ? ComText(ComPortNumber) : portOption;
+        const auto limit =
+            std::chrono::milliseconds(static_cast<long long>(options.WaitSeconds * 1000));
+        if (!WaitForPortDevice(wanted, limit))
+            complain(wanted + ": no device appeared within " +
+                     FormatSeconds(options.WaitSeconds) + " s");
+    }
+
     std::unique_ptr<ProgressView> view;
     if (json) {
-        json->Start(PlanOf(run, options));
+        json->Start(PlanOf(run, portOption));
         run.Observers.Add(*json);
     } else {
         view = std::make_unique<ProgressView>(out, isatty(STDOUT_FILENO) == 1, options.Quiet,
@@ -159,9 +177,9 @@ int RunUpdateCommand(const CliOptions& options,
         run.Observers.Add(*trace);
     }
 
-    std::string portText = options.Port;
+    std::string portText = portOption;
     try {
-        portText = ConfigurePort(run.Port, options);
+        portText = ConfigurePort(run.Port, portOption);
         run.Succeeded = false;
         run.Files.FirmFileIndex = 0;
         run.Port.OpenCommPort();
@@ -183,7 +201,7 @@ int RunUpdateCommand(const CliOptions& options,
                               ? TThread::Create<TFirmThread>(true, run, *waitSavedLimit)
                               : TThread::Create<TFirmThread>(true, run);
     worker->OnTerminate = [&](TThread* sender) {
-        const std::string fatal = FatalErrorText(sender->FatalException(), portText);
+        const std::string fatal = FatalErrorText(sender->FatalException(), portText, run.UpdateLogPath());
         if (!fatal.empty())
             complain(fatal);
         FirmClosePort(&run.Port, run.Files, {});

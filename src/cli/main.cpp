@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // zendrak-cli: the update run from the command line, over the same engine as the window.
+#include "BenchCommand.h"
 #include "CliOptions.h"
 #include "JsonOutput.h"
 #include "ListPorts.h"
@@ -10,8 +11,10 @@
 
 #include <QCoreApplication>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
 #ifdef ZENDRAK_CLI_TEST_BUILD
 #include "CliTestBuild.h"  // tests/cli: limits the tests shorten; never in the shipped program
@@ -40,6 +43,8 @@ int main(int argc, char** argv)
         return 0;
     case CliOptions::Action::ListPorts:
         return ListPortsCommand();
+    case CliOptions::Action::ForgetPort:
+        return ForgetPortCommand(parsed.Options.ForgetNumber);
     case CliOptions::Action::Update:
         break;
     }
@@ -48,8 +53,12 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     Application().Title = Texts::ApplicationTitle;
 #ifdef ZENDRAK_CLI_TEST_BUILD
-    return RunUpdateCommand(parsed.Options, TestWaitSavedLimit());
+    const std::optional<std::chrono::milliseconds> waitSavedLimit = TestWaitSavedLimit();
 #else
-    return RunUpdateCommand(parsed.Options);
+    const std::optional<std::chrono::milliseconds> waitSavedLimit;
 #endif
+    // Several ports: one run for each, all at once.
+    if (parsed.Options.Ports.size() > 1)
+        return RunBenchCommand(parsed.Options, waitSavedLimit);
+    return RunUpdateCommand(parsed.Options, waitSavedLimit);
 }

@@ -51,9 +51,12 @@ public:
     // How many "found flash" answers in a row (no connect marker between them) end the run.
     static constexpr int FlashLimit = 60;
 
+    // The usual bound on the wait for the receiver to report a stored file.
+    static constexpr std::chrono::milliseconds DefaultWaitSavedLimit = std::chrono::minutes(15);
+
     // WaitSavedLimit bounds the wait for the receiver to report a stored file.
     TFirmThread(bool CreateSuspended, TFirmHost& Host,
-                std::chrono::milliseconds WaitSavedLimit = std::chrono::minutes(15));
+                std::chrono::milliseconds WaitSavedLimit = DefaultWaitSavedLimit);
     ~TFirmThread() override;
 
     // The whole update run (start, passes, end) on the calling thread. Execute runs it on the

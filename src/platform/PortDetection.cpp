@@ -35,25 +35,26 @@ std::tuple<int, long, std::string> OrderOf(const std::string& device)
     return {group, 0, name};
 }
 
-bool DetectionDisabled()
+}  // namespace
+
+bool PortDetectionEnabled()
 {
     const char* value = std::getenv("ZENDRAK_NO_PORT_DETECTION");
-    return value && std::strcmp(value, "1") == 0;
+    return !(value && std::strcmp(value, "1") == 0);
 }
-
-}  // namespace
 
 std::vector<DetectedSerialPort> DetectSerialPorts()
 {
     std::vector<DetectedSerialPort> ports;
-    if (DetectionDisabled())
+    if (!PortDetectionEnabled())
         return ports;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         QString description = info.description();
         const QString maker = info.manufacturer();
         if (!maker.isEmpty() && !description.contains(maker))
             description = description.isEmpty() ? maker : description + ", " + maker;
-        ports.push_back({info.systemLocation().toLocal8Bit().toStdString(), ToSystemText(description)});
+        const std::string device = info.systemLocation().toLocal8Bit().toStdString();
+        ports.push_back({device, ToSystemText(description), StableIdentityOf(device)});
     }
     SortInListingOrder(ports);
     return ports;

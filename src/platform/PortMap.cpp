@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace {
 
@@ -71,7 +72,8 @@ std::string PortMapFilePath()
 }
 
 PortMapListing ParsePortMap(std::string_view content,
-                            const std::vector<DetectedSerialPort>& detected)
+                            const std::vector<DetectedSerialPort>& detected,
+                            AssignedPorts* assigned)
 {
     PortMapListing listing;
     std::array<bool, LastComNumber + 1> taken{};
@@ -98,27 +100,48 @@ PortMapListing ParsePortMap(std::string_view content,
             continue;  // the first line for a number wins
         taken[parsed.Number] = true;
         mappedIdentities.push_back(IdentityOf(parsed.Device));
-        listing.Ports.push_back({parsed.Number, ComText(parsed.Number), parsed.Device, {}});
+        const bool present = ::access(parsed.Device.c_str(), F_OK) == 0;
+        listing.Ports.push_back(
+            {parsed.Number, ComText(parsed.Number), parsed.Device, {}, parsed.Device, present});
     }
 
+    const std::array<bool, LastComNumber + 1> takenByFile = taken;
+    // A remembered number stays free for its own device, which may come later in the listing.
+    auto reserved = [&](int number) {
+        return taken[number] || (assigned && assigned->IsAssigned(number));
+    };
     int next = FirstComNumber;
     for (const auto& device : detected) {
         const std::string identity = IdentityOf(device.Device);
+        const std::string stable = device.Identity.empty() ? device.Device : device.Identity;
         const auto mapped = std::find(mappedIdentities.begin(), mappedIdentities.end(), identity);
         if (mapped != mappedIdentities.end()) {
             // Listed by the file already; it still lends its description to that entry.
             auto& entry = listing.Ports[static_cast<size_t>(mapped - mappedIdentities.begin())];
             if (entry.Description.empty())
                 entry.Description = device.Description;
+            entry.Identity = stable;
             continue;
         }
-        while (next <= LastComNumber && taken[next])
-            ++next;
-        if (next > LastComNumber)
-            break;
-        taken[next] = true;
+        const int remembered = assigned ? assigned->NumberOf(stable) : 0;
+        int number = 0;
+        if (remembered != 0 && !takenByFile[remembered] && !taken[remembered]) {
+            number = remembered;
+        } else {
+            // New, or its number is the file's now: the lowest number nobody holds. Only a new
+            // device is remembered; the other gets its own number back when the file frees it.
+            while (next <= LastComNumber && reserved(next))
+                ++next;
+            if (next > LastComNumber)
+                continue;
+            number = next;
+            if (assigned && remembered == 0)
+                assigned->Assign(number, stable);
+        }
+        taken[number] = true;
         mappedIdentities.push_back(identity);
-        listing.Ports.push_back({next, ComText(next), device.Device, device.Description});
+        listing.Ports.push_back(
+            {number, ComText(number), device.Device, device.Description, stable, true});
     }
 
     std::stable_sort(listing.Ports.begin(), listing.Ports.end(),
@@ -139,16 +162,27 @@ PortMapListing ListSerialPorts(const SerialPortDetector& detect)
     }
     const std::vector<DetectedSerialPort> detected =
         detect ? detect() : std::vector<DetectedSerialPort>{};
-    if (file.Status != SmallFileStatus::TooLarge)
-        return ParsePortMap(file.Bytes, detected);
 
     // Only whole lines within the bound are read; the line the bound cuts is malformed.
-    const size_t lastNewline = file.Bytes.rfind('\n');
-    const std::string_view whole = lastNewline == std::string::npos
-                                       ? std::string_view{}
-                                       : std::string_view(file.Bytes).substr(0, lastNewline + 1);
-    PortMapListing listing = ParsePortMap(whole, detected);
-    if (!listing.Malformed) {
+    const bool tooLarge = file.Status == SmallFileStatus::TooLarge;
+    const std::string_view whole = tooLarge ? WholeLinesOf(file.Bytes) : file.Bytes;
+
+    PortMapListing listing;
+    if (PortDetectionEnabled()) {
+        AssignedPortsRead remembered = LoadAssignedPorts();
+        if (remembered.Error.empty()) {
+            listing = ParsePortMap(whole, detected, &remembered.Ports);
+            listing.StateError = SaveAssignedPorts(remembered.Ports);
+        } else {
+            // Numbers that cannot be read are not overwritten: this listing remembers nothing.
+            listing = ParsePortMap(whole, detected);
+            listing.StateError = remembered.Error;
+        }
+    } else {
+        listing = ParsePortMap(whole, detected);
+    }
+
+    if (tooLarge && !listing.Malformed) {
         listing.Malformed = true;
         listing.MalformedLine = static_cast<int>(std::count(whole.begin(), whole.end(), '\n')) + 1;
         const std::string_view cut = std::string_view(file.Bytes).substr(whole.size(), 40);

@@ -96,3 +96,10 @@ SmallFileRead ReadSmallFile(const std::string& path, size_t limit)
     result.Bytes.resize(got);
     return result;
 }
+
+std::string_view WholeLinesOf(std::string_view bytes)
+{
+    const size_t lastNewline = bytes.rfind('\n');
+    return lastNewline == std::string_view::npos ? std::string_view{}
+                                                 : bytes.substr(0, lastNewline + 1);
+}

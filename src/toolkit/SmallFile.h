@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 enum class SmallFileStatus {
     Ok,          // Bytes holds the whole file
@@ -24,3 +25,6 @@ struct SmallFileRead {
 };
 
 SmallFileRead ReadSmallFile(const std::string& path, size_t limit);
+
+// The bytes up to and including the last newline: the whole lines of a read the limit cut.
+std::string_view WholeLinesOf(std::string_view bytes);

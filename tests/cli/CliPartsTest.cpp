@@ -22,28 +22,49 @@ TEST(CliOptions, ParsesEachForm)
     CliParse p = ParseCliOptions({"-p", "/dev/ttyUSB0", "-C", "fw", "-q"});
     EXPECT_EQ(p.Error, "");
     EXPECT_EQ(p.Options.Command, CliOptions::Action::Update);
-    EXPECT_EQ(p.Options.Port, "/dev/ttyUSB0");
+    EXPECT_EQ(p.Options.Ports, std::vector<std::string>{"/dev/ttyUSB0"});
     EXPECT_EQ(p.Options.Directory, "fw");
     EXPECT_TRUE(p.Options.Quiet);
     EXPECT_EQ(ParseCliOptions({"--list-ports"}).Options.Command, CliOptions::Action::ListPorts);
     EXPECT_EQ(ParseCliOptions({}).Options.Command, CliOptions::Action::Update);
-    EXPECT_EQ(ParseCliOptions({}).Options.Port, "");
+    EXPECT_TRUE(ParseCliOptions({}).Options.Ports.empty());
     // The long forms, with the value as the next argument or after "=".
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--port", "COM3", "--directory", "fw", "--quiet"},
           {"--port=COM3", "--directory=fw", "-q"}, {"-C", "fw", "-p", "com3", "--quiet"}}) {
         p = ParseCliOptions(args);
         EXPECT_EQ(p.Error, "") << args[0];
-        EXPECT_EQ(p.Options.Port.substr(3), "3");
+        ASSERT_EQ(p.Options.Ports.size(), 1u) << args[0];
+        EXPECT_EQ(p.Options.Ports[0].substr(3), "3");
         EXPECT_EQ(p.Options.Directory, "fw");
         EXPECT_TRUE(p.Options.Quiet);
+    }
+    // Several ports, repeated or comma-separated, in either form.
+    p = ParseCliOptions({"-p", "COM3,/dev/ttyUSB0", "--port=com7", "--port", "COM8", "--wait",
+                         "2.5"});
+    EXPECT_EQ(p.Error, "");
+    EXPECT_EQ(p.Options.Ports,
+              (std::vector<std::string>{"COM3", "/dev/ttyUSB0", "com7", "COM8"}));
+    EXPECT_EQ(p.Options.WaitSeconds, 2.5);
+    EXPECT_EQ(ParseCliOptions({"--wait=0.5"}).Options.WaitSeconds, 0.5);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--forget-port", "COM12"}, {"--forget-port=com12"}}) {
+        p = ParseCliOptions(args);
+        EXPECT_EQ(p.Error, "") << args[0];
+        EXPECT_EQ(p.Options.Command, CliOptions::Action::ForgetPort);
+        EXPECT_EQ(p.Options.ForgetNumber, 12);
     }
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{"-C"}, {"-p", ""}, {"--port"}, {"--port="}, {"--directory="},
           {"--list-ports", "--help"}, {"--list-ports", "-p", "COM1"}, {"file.app"},
-          {"--ports=COM1"}, {"--quiet=yes"}, {"--port", "COM256"}}) {
+          {"--ports=COM1"}, {"--quiet=yes"}, {"--port", "COM256"}, {"-p", "COM1,"},
+          {"-p", "COM1,,COM2"}, {"-p", "COM1,LPT1"}, {"--port=COM1,COM01"}, {"--wait", "-1"},
+          {"--wait", "1e3"}, {"--wait", "x"}, {"--wait", "90000"}, {"--wait="},
+          {"--forget-port", "COM100"}, {"--forget-port", "/dev/ttyS0"},
+          {"--forget-port=COM0"}, {"--forget-port", "COM1", "-q"},
+          {"--forget-port", "COM1", "--list-ports"}}) {
         const std::string error = ParseCliOptions(bad).Error;
-        EXPECT_NE(error, "") << bad[0];
+        EXPECT_NE(error, "") << bad[0] << " " << bad.back();
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;  // one line
     }
 }

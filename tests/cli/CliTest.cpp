@@ -12,6 +12,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -68,7 +69,7 @@ TEST_P(CliUsage, ExitsAsDocumented)
 
 INSTANTIATE_TEST_SUITE_P(
     Options, CliUsage,
-    testing::Values(UsageCase{{"--help"}, 0, "Usage: zendrak-cli [-p PORT] [-C DIR] [-q]", ""},
+    testing::Values(UsageCase{{"--help"}, 0, "Usage: zendrak-cli [-p PORT[,PORT...]]... [-C DIR] [-q]", ""},
                     UsageCase{{"--version"}, 0, "zendrak-cli 1.1.0\n", ""},
                     UsageCase{{"-x"}, 2, "", "unknown option: -x"},
                     UsageCase{{"-p"}, 2, "", "needs a value"},
@@ -218,10 +219,74 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ListCase{"AscendingByNumber",
                  "# the bench\nCOM12=/dev/ttyUSB1\n\n COM3 = /dev/serial/by-id/usb-x \n",
-                 0, "COM3  /dev/serial/by-id/usb-x\nCOM12  /dev/ttyUSB1\n", ""},
+                 0,
+                 "COM3  /dev/serial/by-id/usb-x  /dev/serial/by-id/usb-x  -  absent\n"
+                 "COM12  /dev/ttyUSB1  /dev/ttyUSB1  -  absent\n",
+                 ""},
         ListCase{"MalformedLineEndsTheList", "COM2=/dev/ttyS1\nbogus\nCOM4=/dev/ttyS3\n", 1,
-                 "COM2  /dev/ttyS1\n", ":2:"},
+                 "COM2  /dev/ttyS1  /dev/ttyS1  -  absent\n", ":2:"},
         ListCase{"NoPort", "# nothing here\n", 1, "", Texts::NoComPort}),
     [](const testing::TestParamInfo<ListCase>& info) { return info.param.Name; });
+
+}  // namespace
+
+namespace {
+
+TEST(CliWait, StartsWhenTheReceiverAppearsLate)
+{
+    Scenario s;
+    s.AddFile("font.app", SampleFirmware(500, 44));
+    WriteWholeFile(s.ConfigDir + "/zendrak/ports", "COM1=" + s.LinkPath + "\n");
+    ASSERT_TRUE(s.Cli.Start(CliPath(), {"-C", s.RunDir, "-p", "COM1", "--wait", "60"}, s.Env));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_TRUE(s.Cli.Running());  // still waiting, not failed
+    ASSERT_TRUE(s.StartSimulator({"--expect", "500"}));
+    EXPECT_EQ(s.Cli.Wait(Long), 0) << s.Cli.Err;
+    EXPECT_EQ(s.LastStdoutLine(), Texts::UpdateOk);
+    EXPECT_TRUE(SameBytes(s.Saved(1), SampleFirmware(500, 44)));
+}
+
+TEST(CliWait, GivesUpAfterTheTimeAndSaysSo)
+{
+    Scenario s;
+    s.AddFile("font.app", SampleFirmware(500, 45));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(s.RunCli({"-p", s.LinkPath, "--wait", "0.6"}), 2);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(600));
+    EXPECT_TRUE(Contains(s.Cli.Err, s.LinkPath + ": no device appeared within 0.6 s"))
+        << s.Cli.Err;
+    EXPECT_TRUE(Contains(s.Cli.Err, Texts::ComErrorBoxText)) << s.Cli.Err;
+    EXPECT_FALSE(s.LogExists());
+}
+
+// With detection on, the machine's own serial devices may be listed as well: only the
+// remembered lines are checked.
+TEST(CliRememberedPorts, ListedWhileAbsentAndForgottenOnRequest)
+{
+    const std::string dir = MakeTempDir();
+    const std::string file = dir + "/zendrak/assigned-ports";
+    std::filesystem::create_directories(dir + "/zendrak");
+    WriteWholeFile(file, "COM97=/dev/serial/by-id/zendrak-test-gone-a\n"
+                         "COM98=/dev/serial/by-id/zendrak-test-gone-b\n");
+    const std::map<std::string, std::string> env = {{"XDG_CONFIG_HOME", dir},
+                                                    {"XDG_STATE_HOME", dir}};
+    ChildProcess list;
+    ASSERT_TRUE(list.Start(CliPath(), {"--list-ports"}, env));
+    list.Wait(Long);
+    EXPECT_TRUE(Contains(list.Out, "COM97  -  /dev/serial/by-id/zendrak-test-gone-a  -  absent\n"))
+        << list.Out;
+
+    ChildProcess forget;
+    ASSERT_TRUE(forget.Start(CliPath(), {"--forget-port", "COM97"}, env));
+    EXPECT_EQ(forget.Wait(Long), 0) << forget.Err;
+    EXPECT_FALSE(Contains(ReadWholeFile(file), "gone-a"));
+    EXPECT_TRUE(Contains(ReadWholeFile(file), "COM98=/dev/serial/by-id/zendrak-test-gone-b\n"));
+
+    ChildProcess again;
+    ASSERT_TRUE(again.Start(CliPath(), {"--forget-port", "COM97"}, env));
+    EXPECT_EQ(again.Wait(Long), 1);
+    EXPECT_TRUE(Contains(again.Err, "COM97 is not a remembered number")) << again.Err;
+    RemoveTree(dir);
+}
 
 }  // namespace

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // TempPortMap: a port map file in a fresh temporary configuration directory for the lifetime
-// of the object (XDG_CONFIG_HOME points there).
+// of the object (XDG_CONFIG_HOME points there, XDG_STATE_HOME to a folder beside it, so the
+// remembered COM numbers stay inside it too).
 #pragma once
 
 #include <stdlib.h>
@@ -21,12 +22,14 @@ public:
         Directory = made ? made : "/tmp";
         std::filesystem::create_directories(Directory + "/zendrak");
         ::setenv("XDG_CONFIG_HOME", Directory.c_str(), 1);
+        ::setenv("XDG_STATE_HOME", (Directory + "/state").c_str(), 1);
     }
     ~TempPortMap()
     {
         std::error_code ignored;
         std::filesystem::remove_all(Directory, ignored);
         ::unsetenv("XDG_CONFIG_HOME");
+        ::unsetenv("XDG_STATE_HOME");
     }
     void Write(const std::string& content)
     {
