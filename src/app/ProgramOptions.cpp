@@ -64,6 +64,9 @@ std::string ProgramHelpText()
            "Environment:\n"
            "  XDG_CONFIG_HOME  where the port map is: $XDG_CONFIG_HOME/zendrak/ports\n"
            "                   (default ~/.config/zendrak/ports)\n"
+           "  XDG_STATE_HOME   where the COM numbers given to detected devices are remembered:\n"
+           "                   $XDG_STATE_HOME/zendrak/assigned-ports\n"
+           "                   (default ~/.local/state/zendrak/assigned-ports)\n"
            "  ZENDRAK_NO_PORT_DETECTION  when 1, only the port map's ports are offered\n"
            "\n"
            "Files:\n"
@@ -71,6 +74,8 @@ std::string ProgramHelpText()
            "  Zendrak.dat    the chosen port number (one byte), in the firmware folder\n"
            "  logUpdate.txt  the log of the last update run, in the firmware folder\n"
            "  ~/.config/zendrak/ports  the port map, lines COM<n>=<device>\n"
+           "  ~/.local/state/zendrak/assigned-ports  the remembered COM numbers of detected\n"
+           "                 devices, lines COM<n>=<identity>\n"
            "\n"
            "The Help menu opens the full help; zendrak-cli(1) runs an update without the window.\n";
 }

@@ -9,8 +9,9 @@
 std::string CliUsage()
 {
     // The "Usage:" and "or:" lines are what manual page generators take for the synopsis.
-    return "Usage: zendrak-cli [-p PORT[,PORT...]]... [-C DIR] [-q] [--json] [--trace FILE]\n"
-           "           [--check] [--wait SECONDS]\n"
+    // The first line is long: a continuation line would leave the synopsis.
+    return "Usage: zendrak-cli [-p PORT[,PORT...]]... [-C DIR] [-q] [--json] [--trace FILE] "
+           "[--check] [--wait SECONDS]\n"
            "  or:  zendrak-cli --list-ports\n"
            "  or:  zendrak-cli --forget-port COM<n>\n"
            "  or:  zendrak-cli --help | --version\n"
@@ -64,6 +65,8 @@ std::string CliUsage()
            "  ended \"Update OK\", 2 when a port could not be opened (the others still run),\n"
            "  otherwise 1.\n"
            "\n"
+           "Zendrak.dat is only read, never written.\n"
+           "\n"
            "Environment:\n"
            "  XDG_CONFIG_HOME       the port map is $XDG_CONFIG_HOME/zendrak/ports (default\n"
            "                        ~/.config/zendrak/ports), lines COM<n>=<device>; never\n"
@@ -73,8 +76,8 @@ std::string CliUsage()
            "                        ~/.local/state/zendrak/assigned-ports), so that an adapter\n"
            "                        keeps its number wherever it is plugged in; the port map\n"
            "                        comes first\n"
-           "\n"
-           "Zendrak.dat is only read, never written.\n";
+           "  ZENDRAK_NO_PORT_DETECTION  when 1, only the port map's ports are used and no\n"
+           "                        number is remembered\n";
 }
 
 namespace {
