@@ -289,4 +289,28 @@ TEST(CliRememberedPorts, ListedWhileAbsentAndForgottenOnRequest)
     RemoveTree(dir);
 }
 
+// A file of remembered numbers that is no regular file is named and left as it is: --forget-port
+// fails, --list-ports still lists (with --port=, as the long option forms go).
+TEST(CliRememberedPorts, AStateFileThatIsADirectoryIsNamedAndKept)
+{
+    const std::string dir = MakeTempDir();
+    const std::string file = dir + "/zendrak/assigned-ports";
+    std::filesystem::create_directories(file);
+    WriteWholeFile(dir + "/zendrak/ports", "COM5=/dev/null\n");
+    const std::map<std::string, std::string> env = {{"XDG_CONFIG_HOME", dir},
+                                                    {"XDG_STATE_HOME", dir}};
+    ChildProcess forget;
+    ASSERT_TRUE(forget.Start(CliPath(), {"--forget-port=COM5"}, env));
+    EXPECT_EQ(forget.Wait(Long), 1);
+    EXPECT_TRUE(Contains(forget.Err, file + ": it is a directory")) << forget.Err;
+
+    ChildProcess list;
+    ASSERT_TRUE(list.Start(CliPath(), {"--list-ports"}, env));
+    EXPECT_EQ(list.Wait(Long), 0) << list.Err;
+    EXPECT_TRUE(Contains(list.Out, "COM5  /dev/null  /dev/null  -  present\n")) << list.Out;
+    EXPECT_TRUE(Contains(list.Err, file)) << list.Err;
+    EXPECT_TRUE(std::filesystem::is_directory(file));
+    RemoveTree(dir);
+}
+
 }  // namespace
