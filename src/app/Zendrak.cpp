@@ -13,6 +13,7 @@
 #include "TApplication.h"
 #include "TThread.h"
 #include "Win1252.h"
+#include "WindowSignals.h"
 #include "help/HelpManager.h"
 #include "QelHtmlHelp.h"
 
@@ -75,6 +76,7 @@ int main(int argc, char** argv)
         QApplication::setWindowIcon(form.windowIcon());  // every box carries it
         SetHelpOwnerWindow(&form);
         MainWindowCreated(form);
+        const WindowSignals closeRequests(form);
         form.show();
         application.exec();
 
