@@ -15,8 +15,9 @@ class QSocketNotifier;
 class SignalNotifier {
 public:
     // Catches `caught` (each delivery reported to `onSignal`, in order) and ignores `ignored`.
-    // Create it on the thread of the event loop; `onSignal` must not destroy the notifier. Throws std::system_error when the pipe or a
-    // disposition cannot be set up (nothing is left changed then).
+    // Create it on the thread of the event loop; `onSignal` must not destroy the notifier.
+    // Throws std::system_error when the pipe or a disposition cannot be set up (nothing is left
+    // changed then).
     SignalNotifier(const std::vector<int>& caught, const std::vector<int>& ignored,
                    std::function<void(int signal)> onSignal);
     ~SignalNotifier();

@@ -58,7 +58,8 @@ TEST_P(MidFileSignals, FinishOrCancelCleanly)
     const std::string log = s.Log();
     const std::string end = "\r\nUpdate cancelled by the user\r\nTerminated\r\n";
     EXPECT_EQ(log.rfind("Loading firmware\r\n", 0), 0u) << ShowLog(log);
-    EXPECT_TRUE(log.size() > end.size() && log.compare(log.size() - end.size(), end.size(), end) == 0)
+    EXPECT_TRUE(log.size() > end.size() &&
+                log.compare(log.size() - end.size(), end.size(), end) == 0)
         << ShowLog(log);
     ASSERT_TRUE(WaitForSaved(s, 1));
     s.StopSimulator();

@@ -28,7 +28,10 @@ for signal in INT TERM HUP; do
   app_pid=$!
   # The window has been shown (its first status text): the signals are handled by then.
   for _ in $(seq 600); do grep -q '^zendrak-status:' "$work/zendrak.err" && break; sleep 0.1; done
-  grep -q '^zendrak-status:' "$work/zendrak.err" || { echo "FAIL: SIG$signal: no window" >&2; exit 1; }
+  if ! grep -q '^zendrak-status:' "$work/zendrak.err"; then
+    echo "FAIL: SIG$signal: no window" >&2
+    exit 1
+  fi
   kill -"$signal" "$app_pid"
   for _ in $(seq 600); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
   code=0
