@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "WindowSignals.h"
 
+#include <QApplication>
 #include <QWidget>
 
 #include <cstdio>
@@ -24,6 +25,8 @@ void WindowSignals::RequestClose()
     if (Asking)
         return;
     Asking = true;
-    Window.close();
+    // Accepted, the program ends: a box still open (and its own event loop) would keep it alive.
+    if (Window.close())
+        QApplication::closeAllWindows();
     Asking = false;
 }

@@ -78,7 +78,8 @@ int main(int argc, char** argv)
         MainWindowCreated(form);
         const WindowSignals closeRequests(form);
         form.show();
-        application.exec();
+        if (form.isVisible())  // not closed by a signal while a start-up box was open
+            application.exec();
 
         // No worker outlives the window: closing is refused while one runs, and the last one
         // is done with the window once its done notification has returned.
