@@ -7,7 +7,7 @@
 # Usage: window-signal-test.sh ZENDRAK-STATUS-TRACE
 set -euo pipefail
 
-zendrak=$1
+zendrak=$(realpath "$1")
 work=$(mktemp -d "${TMPDIR:-/tmp}/zendrak-signal-XXXXXX")
 app_pid=""
 cleanup() {
