@@ -38,7 +38,7 @@ TEST_P(MidFileSignals, FinishOrCancelCleanly)
     ASSERT_TRUE(s.StartSimulator({"--rate", "11520"}));
     ASSERT_TRUE(StartCli(s, s.Cli));
     ASSERT_TRUE(WaitForTranscript(s, "r\nl\n")) << s.Transcript();
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     for (const int signal : c.Signals) {
         ASSERT_TRUE(s.Cli.Signal(signal));
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
