@@ -81,7 +81,7 @@ protected:
     bool SendDataToPort();
     bool LoadFirmFile(int32_t type);
     void FreeRecvBuffer();
-    // A pause of the run, told to the observer first.
+    // A pause of the run, told to the observer first; a cancel request cuts it short.
     void Pause(unsigned milliseconds);
     // Run on the user-interface thread through Synchronize.
     void UpdateProgress();
