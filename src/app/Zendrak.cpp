@@ -75,8 +75,8 @@ int main(int argc, char** argv)
         messageBoxes.Owner = &form;
         QApplication::setWindowIcon(form.windowIcon());  // every box carries it
         SetHelpOwnerWindow(&form);
-        MainWindowCreated(form);
         const WindowSignals closeRequests(form);
+        MainWindowCreated(form);
         form.show();
         if (form.isVisible())  // not closed by a signal while a start-up box was open
             application.exec();
