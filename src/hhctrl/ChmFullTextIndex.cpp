@@ -136,8 +136,9 @@ std::unique_ptr<ChmFullTextIndex> ChmFullTextIndex::Read(
     qsizetype node = data.Le32(0x08);
     for (int level = 1; level < depth; ++level) {
         const int length = data.Byte(node + 2);
-        if (!data.Has(node, nodeLength) || length < 1 || data.Le16(node) > nodeLength - 8 ||
-            4 + length - 1 + 4 > qsizetype(nodeLength))
+        // The first entry lies within the node's used part.
+        if (!data.Has(node, nodeLength) || length < 1 ||
+            4 + length - 1 + 4 > qsizetype(nodeLength) - data.Le16(node))
             return nullptr;
         node = data.Le32(node + 4 + length - 1);
     }

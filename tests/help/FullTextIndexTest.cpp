@@ -146,6 +146,8 @@ TEST_F(FullTextIndexTest, DamageGivesNoIndex)
         {"cut before the root", [](QByteArray& m) { m.chop(0x1000 + 1); }},
         {"root beyond the end", [](QByteArray& m) { SetLe32(m, 0x08, uint32_t(m.size())); }},
         {"root at the end", [](QByteArray& m) { SetLe32(m, 0x08, uint32_t(m.size() - 3)); }},
+        {"root without room for an entry",
+         [](QByteArray& m) { m[Le32(m, 0x08)] = char(0xFE), m[Le32(m, 0x08) + 1] = 0x0F; }},
         {"leaf chained to itself", [leaf](QByteArray& m) { SetLe32(m, leaf, uint32_t(leaf)); }},
         {"leaf chained beyond the end",
          [leaf](QByteArray& m) { SetLe32(m, leaf, uint32_t(m.size() - 0x800)); }},
