@@ -13,6 +13,7 @@
 #include "TApplication.h"
 #include "TThread.h"
 #include "Win1252.h"
+#include "WindowSignals.h"
 #include "help/HelpManager.h"
 #include "QelHtmlHelp.h"
 
@@ -74,9 +75,11 @@ int main(int argc, char** argv)
         messageBoxes.Owner = &form;
         QApplication::setWindowIcon(form.windowIcon());  // every box carries it
         SetHelpOwnerWindow(&form);
+        const WindowSignals closeRequests(form);
         MainWindowCreated(form);
         form.show();
-        application.exec();
+        if (form.isVisible())  // not closed by a signal while a start-up box was open
+            application.exec();
 
         // No worker outlives the window: closing is refused while one runs, and the last one
         // is done with the window once its done notification has returned.

@@ -15,6 +15,7 @@
 #include "ProgressView.h"
 #include "QueuedMessages.h"
 #include "RunPlanning.h"
+#include "RunSignals.h"
 #include "RunStart.h"
 #include "SystemTexts.h"
 #include "TraceOutput.h"
@@ -200,21 +201,36 @@ int RunUpdateCommand(const CliOptions& options,
     TFirmThread* worker = waitSavedLimit
                               ? TThread::Create<TFirmThread>(true, run, *waitSavedLimit)
                               : TThread::Create<TFirmThread>(true, run);
+    // Present from here until the run's last output is out; the signal that cancelled the run
+    // sets the exit status.
+    std::unique_ptr<RunSignals> runSignals;
+    int cancelledBy = 0;
     worker->OnTerminate = [&](TThread* sender) {
-        const std::string fatal = FatalErrorText(sender->FatalException(), portText, run.UpdateLogPath());
+        const std::string fatal =
+            FatalErrorText(sender->FatalException(), portText, run.UpdateLogPath());
         if (!fatal.empty())
             complain(fatal);
         FirmClosePort(&run.Port, run.Files, {});
+        if (static_cast<TFirmThread*>(sender)->Cancelled())
+            cancelledBy = runSignals->CancelSignal();
         const char* outcome = run.Succeeded ? Texts::UpdateOk : Texts::UpdateError;
         if (view)
             view->ShowOutcome(outcome);
         if (!run.Succeeded)
             MessageBox(Texts::UpdateError, Texts::BoxCaption, MsgIcon::Warning);
+        worker = nullptr;  // it frees itself after this handler
         QCoreApplication::quit();
     };
     try {
+        runSignals = std::make_unique<RunSignals>(
+            [](const std::string& line) { MessageBox(line, Texts::BoxCaption, MsgIcon::Warning); },
+            [&worker] {
+                if (worker)
+                    worker->RequestCancel();
+            });
         worker->Start();
     } catch (const std::exception& error) {
+        runSignals.reset();
         delete worker;  // never started, so it cannot free itself
         complain(std::string("cannot start the update: ") + error.what());
         FirmClosePort(&run.Port, run.Files, {});
@@ -223,5 +239,12 @@ int RunUpdateCommand(const CliOptions& options,
     QCoreApplication::exec();
     // The worker frees itself after its done handler; nothing it uses may go before that.
     TThread::WaitForAll();
-    return finish(run.Succeeded ? 0 : 1);
+    // A cancel ends as a shell reports a program that the signal ended.
+    const int code = finish(cancelledBy != 0 ? 128 + cancelledBy : run.Succeeded ? 0 : 1);
+    // The run's output goes out before the signals mean what they always do again, so that a
+    // background job on a terminal with TOSTOP is not stopped before its outcome.
+    out.Drain();
+    err.Drain();
+    runSignals.reset();
+    return code;
 }

@@ -10,7 +10,8 @@
 #include <optional>
 #include <string>
 
-// Needs a running QCoreApplication object (its event loop is run here). Returns 0, 1 or 2.
+// Needs a running QCoreApplication object (its event loop is run here). Returns 0, 1 or 2, or
+// 128 + the signal's number when a second SIGINT or SIGTERM cancelled the run.
 // `waitSavedLimit` replaces the engine's bound on the wait for the receiver to store a file;
 // only test builds pass one.
 int RunUpdateCommand(const CliOptions& options,

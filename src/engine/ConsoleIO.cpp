@@ -4,7 +4,6 @@
 #include "FirmThread.h"
 
 #include "Exceptions.h"
-#include "Sleep.h"
 #include "comm_port.h"
 
 #include <chrono>
@@ -118,6 +117,7 @@ bool TFirmThread::SendDataToPort()
     try {
         // Blocks of 10 while more than 10 bytes are left; they take the bar to at most 89.
         while (pos < FileLen - 10) {
+            StopIfCancelled();
             port.WriteBuffer(FileData.get() + pos, 10);
             pos += 10;
             Progress = static_cast<int32_t>(pos * int64_t{90} / len);
@@ -127,6 +127,7 @@ bool TFirmThread::SendDataToPort()
         // The tail goes out byte by byte. The receiver takes a 0x02 as the end of the image:
         // after the byte that follows one, the send is complete. The very first byte of a
         // short file has no byte before it, which counts as "not 0x02".
+        StopIfCancelled();
         while (pos < FileLen) {
             port.WriteBuffer(FileData.get() + pos, 1);
             if (pos > 0 && FileData[static_cast<size_t>(pos - 1)] == 0x02) {
@@ -170,7 +171,7 @@ void TFirmThread::FreeRecvBuffer()
 void TFirmThread::Pause(unsigned milliseconds)
 {
     Host.Observer().Paused(milliseconds);
-    Sleep(milliseconds);
+    SleepUnlessCancelled(milliseconds);
 }
 
 void TFirmThread::UpdateProgress()

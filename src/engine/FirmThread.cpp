@@ -27,8 +27,14 @@ void TFirmThread::RunUpdate()
     RunObserver& observer = Host.Observer();
     try {
         StartRun();
-        while (!Terminated())
-            Pass();
+        try {
+            while (!Terminated()) {
+                StopIfCancelled();
+                Pass();
+            }
+        } catch (const RunCancelled&) {
+            EndCancelledRun();
+        }
     } catch (...) {
         observer.RunEnds(RunOutcome::Error, WrittenLogPath);
         throw;

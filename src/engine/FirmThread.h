@@ -8,16 +8,20 @@
 //   worker->Start();
 // A run without files ends at once, so OnTerminate set after a running start could come too
 // late. Never touch the object after OnTerminate has run: it frees itself. The worker reaches
-// its window only through `host`.
+// its window only through `host`. RequestCancel, from any thread until then, stops the run at
+// its next safe point: it sends nothing more, logs the cancel and writes the log as at any end.
 #pragma once
 
 #include "FirmHost.h"
 #include "TStringList.h"
 #include "TThread.h"
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 class TFirmThread : public TThread {
@@ -63,6 +67,12 @@ public:
     // worker; tests call it directly on the main thread, where Synchronize runs at once.
     void RunUpdate();
 
+    // Asks the run to stop: at the top of the next pass, before the next 10-byte block of a file
+    // (never inside one), or at once in a pause; a read under way ends first. Thread-safe.
+    void RequestCancel();
+    // True once the run has ended because of a cancel request (read it in OnTerminate).
+    bool Cancelled() const { return CancelTaken; }
+
 protected:
     void Execute() override;
 
@@ -74,7 +84,7 @@ protected:
     bool SendDataToPort();
     bool LoadFirmFile(int32_t type);
     void FreeRecvBuffer();
-    // A pause of the run, told to the observer first.
+    // A pause of the run, told to the observer first; a cancel request cuts it short.
     void Pause(unsigned milliseconds);
     // Run on the user-interface thread through Synchronize.
     void UpdateProgress();
@@ -112,6 +122,16 @@ private:
     void PassEnd();
 
     void NameCurrentFile(const std::string& path);
+
+    // Thrown at a safe point once a cancel has been asked for; deliberately no std::exception, so
+    // that no handler on the way catches it.
+    struct RunCancelled {};
+    // Waits as long as asked, or until a cancel request (every pause of the run).
+    void SleepUnlessCancelled(unsigned milliseconds);
+    // Leaves the pass when a cancel has been asked for (caught in RunUpdate).
+    void StopIfCancelled() const;
+    void EndCancelledRun();
+
     void Log(const std::string& entry);
     void Status(const std::string& text);
     void StatusAndLog(const std::string& text);
@@ -124,4 +144,9 @@ private:
     int32_t readStuff = 0;
     int32_t flashCount = 0;  // "found flash" entries since the last connect marker
     std::chrono::steady_clock::time_point waitSavedSince;
+
+    std::atomic<bool> CancelRequested{false};
+    std::mutex CancelMutex;
+    std::condition_variable CancelWake;
+    std::atomic<bool> CancelTaken{false};
 };

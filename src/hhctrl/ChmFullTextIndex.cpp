@@ -130,10 +130,16 @@ std::unique_ptr<ChmFullTextIndex> ChmFullTextIndex::Read(
         depth > 8 || nodeLength < 16 || nodeLength > 1 << 20)
         return nullptr;
 
-    // Down the first entries of the index nodes to the first leaf.
+    // Down the first entries of the index nodes to the first leaf; the leaves are chained from
+    // there. An index node: free space at its end (16 bits), then entries of a word (length,
+    // kept, letters) and the node one level down (32 bits) and 16 bits of zero.
     qsizetype node = data.Le32(0x08);
-    for (int level = 1; level < depth && data.Ok; ++level) {
+    for (int level = 1; level < depth; ++level) {
         const int length = data.Byte(node + 2);
+        // The first entry lies within the node's used part.
+        if (!data.Has(node, nodeLength) || length < 1 ||
+            4 + length - 1 + 4 > qsizetype(nodeLength) - data.Le16(node))
+            return nullptr;
         node = data.Le32(node + 4 + length - 1);
     }
 
@@ -150,7 +156,8 @@ std::unique_ptr<ChmFullTextIndex> ChmFullTextIndex::Read(
         while (at < end && data.Ok) {
             const int length = data.Byte(at);
             const int kept = data.Byte(at + 1);
-            if (length < 1 || kept > int(word.size()) || !data.Has(at + 2, length - 1))
+            // An entry never runs past its node.
+            if (length < 1 || kept > int(word.size()) || at + 1 + length > end)
                 return nullptr;
             word = word.substr(0, size_t(kept)) + main.mid(at + 2, length - 1).toStdString();
             at += 2 + length - 1;
@@ -159,7 +166,7 @@ std::unique_ptr<ChmFullTextIndex> ChmFullTextIndex::Read(
             const qsizetype wlc = data.Le32(at);
             at += 6;
             const qsizetype wlcLength = qsizetype(data.EncInt(at));
-            if (!data.Has(wlc, wlcLength) || documents > uint64_t(wlcLength) * 8)
+            if (at > end || !data.Has(wlc, wlcLength) || documents > uint64_t(wlcLength) * 8)
                 return nullptr;
             BitReader bits(data, wlc, wlc + wlcLength);
             std::vector<Posting>& postings = title ? index->Words[word].Title : index->Words[word].Body;

@@ -61,6 +61,7 @@ inline constexpr const char* LogNextFile = "Next file: ";
 inline constexpr const char* StatusAllFilesSent = "Alle Dateien wurden \xFC" "bertragen";
 inline constexpr const char* StatusStartingReceiver = "Receiver starten";
 inline constexpr const char* LogTerminated = "Terminated";
+inline constexpr const char* LogUpdateCancelled = "Update cancelled by the user";
 
 // Files, all by bare name in the current directory (firmware names carry their separator).
 inline constexpr const char* UpdateLogFileName = "logUpdate.txt";

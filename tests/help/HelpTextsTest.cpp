@@ -61,6 +61,7 @@ const std::string LogEntries[] = {
     Texts::LogNextFile,
     Texts::StatusAllFilesSent,
     Texts::StatusStartingReceiver,
+    Texts::LogUpdateCancelled,
     Texts::LogTerminated,
 };
 

@@ -178,3 +178,8 @@ void ChildProcess::Stop()
         Wait(5000);
     }
 }
+
+bool ChildProcess::Signal(int signal)
+{
+    return Pid > 0 && kill(Pid, signal) == 0;
+}

@@ -26,6 +26,8 @@ public:
     int Wait(int timeoutMs);
     // Asks the child to stop (SIGTERM) and waits for it.
     void Stop();
+    // Sends `signal` to the running child; false when it is not running.
+    bool Signal(int signal);
     // True while the child has not exited (reaps it when it has).
     bool Running();
 
