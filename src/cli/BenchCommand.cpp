@@ -17,6 +17,7 @@
 #include "RunStart.h"
 #include "ProgressView.h"
 #include "RunPlanning.h"
+#include "RunSignals.h"
 #include "SystemTexts.h"
 #include "TraceOutput.h"
 #include "UpdateCommand.h"
@@ -169,6 +170,7 @@ struct PortRun {
     std::chrono::steady_clock::time_point Began;
     BenchResult Result;
     bool Done = false;
+    TFirmThread* Worker = nullptr;  // while its run lasts; it frees itself after its end
 };
 
 class Bench {
@@ -205,6 +207,9 @@ private:
     std::unique_ptr<BenchBoard> Board;  // on a terminal
     std::vector<std::unique_ptr<PortRun>> Runs;
     size_t Open = 0;
+    // The signals of a run, for all ports at once: a second Ctrl-C or SIGTERM cancels them all.
+    std::unique_ptr<RunSignals> Signals;
+    bool CancelRequested = false;
 };
 
 int Bench::Early(int code)
@@ -315,6 +320,19 @@ int Bench::Run(const std::vector<BenchPort>& ports)
         Runs.push_back(std::move(run));
     }
     Open = Runs.size();
+    try {
+        Signals = std::make_unique<RunSignals>(
+            [](const std::string& line) { MessageBox(line, Texts::BoxCaption, MsgIcon::Warning); },
+            [this] {
+                CancelRequested = true;
+                for (const auto& run : Runs)
+                    if (run->Worker)
+                        run->Worker->RequestCancel();
+            });
+    } catch (const std::exception& error) {
+        Complain(std::string("cannot take over the signals for the update: ") + error.what());
+        return Early(2);
+    }
     for (size_t i = 0; i < Runs.size(); ++i)
         StartWhenPresent(i);
     if (Open > 0)
@@ -326,8 +344,11 @@ int Bench::Run(const std::vector<BenchPort>& ports)
     std::vector<BenchResult> results;
     for (const auto& run : Runs)
         results.push_back(run->Result);
-    const int exitCode = BenchExitCode(results);
+    // A cancel ends as a shell reports a program that the signal ended.
+    const int cancelledBy = Signals->CancelSignal();
+    const int exitCode = cancelledBy != 0 ? 128 + cancelledBy : BenchExitCode(results);
     Summary(results, exitCode);
+    Signals.reset();
     return exitCode;
 }
 
@@ -365,6 +386,10 @@ void Bench::Launch(size_t index)
     PortRun& run = *Runs[index];
     PortLabel label(run.Port.Name);
     run.Began = std::chrono::steady_clock::now();
+    if (CancelRequested) {  // cancelled while this port waited for its device: nothing sent
+        Ended(index, BenchResult::Outcome::Error);
+        return;
+    }
     if (run.Port.Name[0] == '/') {
         run.Result.Device = run.Port.Name;
     } else if (const auto device = ResolveComPort(ComNumberOfText(run.Port.Name).value_or(0))) {
@@ -398,14 +423,17 @@ void Bench::Launch(size_t index)
 
     BenchWorker* worker = TThread::Create<BenchWorker>(true, *run.Run, run.Port.Name, WaitSavedLimit);
     worker->OnTerminate = [this, index](TThread* sender) {
+        Runs[index]->Worker = nullptr;
         PortLabel label(Runs[index]->Port.Name);
         ReportFatalError(*Runs[index], sender->FatalException());
         Ended(index,
               Runs[index]->Run->Succeeded ? BenchResult::Outcome::Ok : BenchResult::Outcome::Error);
     };
     try {
+        run.Worker = worker;
         worker->Start();
     } catch (const std::exception& error) {
+        run.Worker = nullptr;
         delete worker;  // never started, so it cannot free itself
         Complain(std::string("cannot start the update: ") + error.what());
         FirmClosePort(&run.Run->Port, run.Run->Files, {});

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -144,6 +145,43 @@ TEST(BenchRun, FourReceiversOneRefusesOneVanishes)
         EXPECT_TRUE(line.size() > 6 && line.rfind("COM", 0) == 0 && line[4] == ':') << line;
     EXPECT_TRUE(Has(b.s.Cli.Err, "COM3: " + std::string(Texts::ComErrorBoxText))) << b.s.Cli.Err;
     EXPECT_TRUE(Has(b.s.Cli.Err, "COM2: " + std::string(Texts::UpdateError))) << b.s.Cli.Err;
+}
+
+// A second Ctrl-C cancels every port's run between two blocks, as it does for one port.
+TEST(BenchRun, TwoCtrlCsCancelEveryPort)
+{
+    Bench b;
+    const std::string big = SampleFirmware(60000, 73);  // about 5 s at the line rate
+    b.s.AddFile("font.app", big);
+    for (int n : {1, 2})
+        ASSERT_TRUE(b.Start(n, {"--rate", "11520"}));
+    b.Map(2);
+    ASSERT_TRUE(b.s.Cli.Start(CliPath(), {"-C", b.s.RunDir, "-p", "COM1,COM2"}, b.s.Env));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(b.s.Cli.Signal(SIGINT));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    EXPECT_EQ(b.s.Cli.Wait(Long), 130) << b.s.Cli.Err;
+    EXPECT_TRUE(Has(b.s.Cli.Err, Texts::UpdateInProgress)) << b.s.Cli.Err;
+    const std::string end = "\r\nUpdate cancelled by the user\r\nTerminated\r\n";
+    for (int n : {1, 2}) {
+        const std::string log = b.Log("COM" + std::to_string(n));
+        EXPECT_TRUE(log.size() > end.size() &&
+                    log.compare(log.size() - end.size(), end.size(), end) == 0)
+            << ShowLog(log);
+        // The receiver ends the file after its idle gap, once the bytes queued before the
+        // cancel have drained at the line rate.
+        const std::string saved = b.Receivers.at(n)->Saved + "/file-1.bin";
+        for (int i = 0; i < 300 && !std::filesystem::exists(saved); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        b.Receivers.at(n)->Sim.Stop();
+        const std::string received = b.SavedFile(n, 1);
+        EXPECT_EQ(big.compare(0, received.size(), received), 0) << n;
+        EXPECT_EQ(received.size() % 10, 0u) << received.size();
+        EXPECT_LT(received.size(), big.size());
+        EXPECT_EQ(b.Transcript(n), "r\nl\n") << n;  // no start command
+    }
 }
 
 TEST(BenchRun, EachPortWaitsOnItsOwnAndAMissingOneIsExitTwo)
