@@ -82,3 +82,9 @@ void Sleep(unsigned /*milliseconds*/)
 {
     ++Line().Sleeps;
 }
+
+// The fake line takes every byte at once: nothing waits in an output queue.
+int64_t TCommPort::QueuedOutputBytes() const
+{
+    return 0;
+}
