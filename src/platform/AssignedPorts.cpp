@@ -81,15 +81,7 @@ bool AssignedPorts::Forget(int number)
 
 std::string AssignedPortsFilePath()
 {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    std::string base;
-    if (state && *state) {
-        base = state;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home ? home : "") + "/.local/state";
-    }
-    return base + "/zendrak/assigned-ports";
+    return XdgBaseFolder("XDG_STATE_HOME", "/.local/state") + "/zendrak/assigned-ports";
 }
 
 AssignedPortsRead LoadAssignedPorts()

@@ -58,17 +58,17 @@ bool ParseLine(std::string_view line, MapLine& parsed, std::string& reason)
 
 }  // namespace
 
+std::string XdgBaseFolder(const char* variable, const char* belowHome)
+{
+    if (const char* folder = std::getenv(variable); folder && *folder)
+        return folder;
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : "") + belowHome;
+}
+
 std::string PortMapFilePath()
 {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (config && *config) {
-        base = config;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home ? home : "") + "/.config";
-    }
-    return base + "/zendrak/ports";
+    return XdgBaseFolder("XDG_CONFIG_HOME", "/.config") + "/zendrak/ports";
 }
 
 PortMapListing ParsePortMap(std::string_view content,

@@ -66,6 +66,8 @@ inline constexpr int LastComNumber = 99;
 inline constexpr size_t PortMapSizeLimit = 64 * 1024;
 
 // The map file's path from the environment.
+// The folder an XDG variable names, else `belowHome` (such as "/.config") below $HOME.
+std::string XdgBaseFolder(const char* variable, const char* belowHome);
 std::string PortMapFilePath();
 
 // The listing for a map file's content plus the detected devices (pure but for resolving the
