@@ -189,9 +189,8 @@ int ByEngine(const std::vector<uint8_t>& data)
     const double cpu = ProcessCpuSeconds() - cpuBefore;  // the reader's share included
     Print("engine", reader.Received, seconds,
           sent && reader.Intact && reader.Received == data.size(),
-          " progress_updates=" + std::to_string(host.Updates) +
-              " last_progress=" + std::to_string(host.LastPosition) +
-              " cpu_seconds=" + std::to_string(cpu));
+          " progress_updates=" + std::to_string(host.Updates) + " last_progress=" +
+              std::to_string(host.LastPosition) + " cpu_seconds=" + std::to_string(cpu));
     port.CloseCommPort();
     ::close(pty.Master);
     return sent ? 0 : 1;

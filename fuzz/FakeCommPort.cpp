@@ -6,8 +6,8 @@
 #include "Sleep.h"
 #include "comm_port.h"
 
-#include <cstring>
 #include <termios.h>
+#include <cstring>
 
 FakeLine& Line()
 {
@@ -44,8 +44,8 @@ void TCommPort::WriteBuffer(const uint8_t* buffer, int32_t count)
     if (line.Failed && !line.Open)
         throw ECommError(7);
     CountWrite(false);
-    line.Writes.push_back({false, std::string(reinterpret_cast<const char*>(buffer),
-                                              static_cast<size_t>(count))});
+    line.Writes.push_back(
+        {false, std::string(reinterpret_cast<const char*>(buffer), static_cast<size_t>(count))});
 }
 
 bool TCommPort::WriteCharacter(uint8_t byte)

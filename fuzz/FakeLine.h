@@ -16,8 +16,8 @@ struct FakeLine {
     std::vector<std::string> Reads;  // served in order; an empty one is a silent read
     size_t NextRead = 0;
     size_t ReadCalls = 0;
-    size_t MaxReadCalls = 0;         // a run needing more reads than this never ends
-    std::string Served;              // every byte handed to the engine
+    size_t MaxReadCalls = 0;  // a run needing more reads than this never ends
+    std::string Served;       // every byte handed to the engine
     std::vector<LineWrite> Writes;
     size_t ServedAtLastCommand = 0;  // Served.size() when the last command was complete
     // A failing write: the write call with this index (from 0) raises ECommError(FailCode).

@@ -5,13 +5,13 @@
 #include "FirmFileSet.h"
 #include "FuzzSupport.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -55,9 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             present[s] = true;
             break;
         }
-        case 3:
-            mkdir(path.c_str(), 0755);
-            break;
+        case 3: mkdir(path.c_str(), 0755); break;
         case 4:
             // Unreadable for a normal user; root reads it all the same.
             expected[s] = in.Bytes(in.Byte() % 40);
@@ -65,9 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             present[s] = true;
             unusable[s] = geteuid() != 0;
             break;
-        case 5:
-            FUZZ_CHECK(symlink("nowhere", path.c_str()) == 0);
-            break;
+        case 5: FUZZ_CHECK(symlink("nowhere", path.c_str()) == 0); break;
         case 6:
             mkdir((Directory + "/sub").c_str(), 0755);
             FUZZ_CHECK(symlink("sub", path.c_str()) == 0);
@@ -78,8 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             FUZZ_CHECK(symlink(("target" + std::to_string(s)).c_str(), path.c_str()) == 0);
             present[s] = true;
             break;
-        default:
-            break;
+        default: break;
         }
     }
 

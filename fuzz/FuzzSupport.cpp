@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "FuzzSupport.h"
 
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
-#include <unistd.h>
 
 namespace {
 

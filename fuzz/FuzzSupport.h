@@ -16,10 +16,10 @@
     std::abort();
 }
 
-#define FUZZ_CHECK(cond)                   \
-    do {                                   \
-        if (!(cond))                       \
-            FuzzFail(#cond);               \
+#define FUZZ_CHECK(cond)     \
+    do {                     \
+        if (!(cond))         \
+            FuzzFail(#cond); \
     } while (0)
 
 // Creates a fresh directory for this process and changes into it; returns its path.

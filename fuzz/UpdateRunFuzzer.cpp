@@ -24,10 +24,12 @@ namespace {
 std::string Directory;
 
 const std::array<const char*, 12> Markers{
-    Texts::MarkerStartUpControl, Texts::MarkerStartMenu,  Texts::MarkerBinaryMode,
-    Texts::MarkerDefaultChannelList, Texts::MarkerExitToMainMenu, Texts::MarkerFlash,
-    Texts::MarkerError,          Texts::MarkerWriteSector, Texts::MarkerFileOk,
-    Texts::MarkerFin,            Texts::MarkerSaved,       Texts::MarkerWrong};
+    Texts::MarkerStartUpControl, Texts::MarkerStartMenu,
+    Texts::MarkerBinaryMode,     Texts::MarkerDefaultChannelList,
+    Texts::MarkerExitToMainMenu, Texts::MarkerFlash,
+    Texts::MarkerError,          Texts::MarkerWriteSector,
+    Texts::MarkerFileOk,         Texts::MarkerFin,
+    Texts::MarkerSaved,          Texts::MarkerWrong};
 
 class FuzzHost : public TFirmHost {
 public:

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "ProgramOptions.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 ProgramOptions ParseProgramOptions(const std::vector<std::string>& args)
 {

@@ -23,4 +23,5 @@ public:
 
 // Opens "hardware\devicemap\serialcomm" under HKEY_LOCAL_MACHINE read-only; the key is closed
 // when the object goes. `detect` finds the system's serial devices (once per opening).
-std::unique_ptr<SerialPortKey> OpenSerialCommKey(const SerialPortDetector& detect = DetectSerialPorts);
+std::unique_ptr<SerialPortKey> OpenSerialCommKey(
+    const SerialPortDetector& detect = DetectSerialPorts);

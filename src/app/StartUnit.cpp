@@ -40,10 +40,9 @@ static void InitWindowResources()
 namespace {
 
 // The design font and the fonts that stand in for it where it is missing.
-const QStringList SansSerifFonts{QStringLiteral("MS Sans Serif"),
-                                 QStringLiteral("Microsoft Sans Serif"),
-                                 QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
-                                 QStringLiteral("Sans Serif")};
+const QStringList SansSerifFonts{
+    QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+    QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")};
 
 QFont DesignFont(int pixelSize, bool bold)
 {
@@ -84,8 +83,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Ui(std::make_unique<Ui::T
     setFixedSize(size());
     move(453, 219);
     // Where the firmware files are read and the log is written.
-    ButtonStart->setToolTip(QStringLiteral("Firmware folder: %1")
-                                .arg(QDir::toNativeSeparators(QDir::currentPath())));
+    ButtonStart->setToolTip(
+        QStringLiteral("Firmware folder: %1").arg(QDir::toNativeSeparators(QDir::currentPath())));
     Ui->CBoxPortName->OnListOpening = [this] { RefreshComPorts(); };
 
     FirmFiles.ShowStatusText = [this](const std::string& path) {
@@ -113,7 +112,8 @@ void TForm1::ApplyFonts()
     setFont(DesignFont(11, false));
     LabelSend->setFont(DesignFont(16, true));
     // A stand-in font may be wider than the design font: the caption must not be cut.
-    LabelSend->resize(std::max(LabelSend->width(), LabelSend->sizeHint().width()), LabelSend->height());
+    LabelSend->resize(std::max(LabelSend->width(), LabelSend->sizeHint().width()),
+                      LabelSend->height());
 }
 
 void TForm1::showEvent(QShowEvent* event)

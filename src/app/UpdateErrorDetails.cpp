@@ -69,22 +69,25 @@ std::string RunFailureAdvice(RunFailure failure)
     const char* help = " See \"Reading logUpdate.txt\" in the help.";
     switch (failure) {
     case RunFailure::NoConnection:
-        return std::string("No connection: the receiver did not answer. Check the cable, the "
-                           "port and that the receiver is switched on, then start again.") +
+        return std::string(
+                   "No connection: the receiver did not answer. Check the cable, the "
+                   "port and that the receiver is switched on, then start again.") +
                help;
     case RunFailure::FileRefused:
-        return std::string("File refused: the receiver rejected a firmware file. Check that the "
-                           "files are the right ones for this receiver.") +
+        return std::string(
+                   "File refused: the receiver rejected a firmware file. Check that the "
+                   "files are the right ones for this receiver.") +
                help;
     case RunFailure::NothingStored:
-        return std::string("Nothing stored: the receiver did not confirm storing the file. Leave "
-                           "it switched on and start the update again.") +
+        return std::string(
+                   "Nothing stored: the receiver did not confirm storing the file. Leave "
+                   "it switched on and start the update again.") +
                help;
-    case RunFailure::LineLost:
-        break;
+    case RunFailure::LineLost: break;
     }
-    return std::string("Line lost: the receiver stopped answering during the transfer. Check the "
-                       "cable and the adapter, then start again.") +
+    return std::string(
+               "Line lost: the receiver stopped answering during the transfer. Check the "
+               "cable and the adapter, then start again.") +
            help;
 }
 

@@ -10,9 +10,9 @@
 WindowSignals::WindowSignals(QWidget& window) : Window(window)
 {
     try {
-        Notifier = std::make_unique<SignalNotifier>(std::vector<int>{SIGINT, SIGTERM, SIGHUP},
-                                                    std::vector<int>{},
-                                                    [this](int) { RequestClose(); });
+        Notifier =
+            std::make_unique<SignalNotifier>(std::vector<int>{SIGINT, SIGTERM, SIGHUP},
+                                             std::vector<int>{}, [this](int) { RequestClose(); });
     } catch (const std::system_error& error) {
         std::fprintf(stderr, "zendrak: %s; SIGINT, SIGTERM and SIGHUP end the program at once\n",
                      error.what());

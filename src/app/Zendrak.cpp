@@ -6,6 +6,7 @@
 #include "MainWindowHook.h"
 #include "Messages.h"
 #include "ProgramOptions.h"
+#include "QelHtmlHelp.h"
 #include "QtMessageService.h"
 #include "StandardDescriptors.h"
 #include "StartUnit.h"
@@ -15,7 +16,6 @@
 #include "Win1252.h"
 #include "WindowSignals.h"
 #include "help/HelpManager.h"
-#include "QelHtmlHelp.h"
 
 #include <QFont>
 #include <cstdio>
@@ -29,17 +29,14 @@ int main(int argc, char** argv)
     const ProgramOptions options =
         ParseProgramOptions(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
     switch (options.What) {
-    case ProgramOptions::Action::Help:
-        std::fputs(ProgramHelpText().c_str(), stdout);
-        return 0;
+    case ProgramOptions::Action::Help: std::fputs(ProgramHelpText().c_str(), stdout); return 0;
     case ProgramOptions::Action::Version:
         std::fputs(ProgramVersionText().c_str(), stdout);
         return 0;
     case ProgramOptions::Action::UsageError:
         std::fprintf(stderr, "zendrak: %s\nTry 'zendrak --help'.\n", options.Error.c_str());
         return 2;
-    case ProgramOptions::Action::Run:
-        break;
+    case ProgramOptions::Action::Run: break;
     }
 
     // Qt sees only the program's name: the program takes no options of Qt's.

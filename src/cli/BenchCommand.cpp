@@ -14,10 +14,10 @@
 #include "PortErrors.h"
 #include "PortMap.h"
 #include "PortWait.h"
-#include "RunStart.h"
 #include "ProgressView.h"
 #include "RunPlanning.h"
 #include "RunSignals.h"
+#include "RunStart.h"
 #include "SystemTexts.h"
 #include "TraceOutput.h"
 #include "UpdateCommand.h"
@@ -31,16 +31,16 @@
 #include <QJsonObject>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
 #include <functional>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -178,7 +178,10 @@ public:
     using Clock = std::function<double()>;
     Bench(const CliOptions& options, std::chrono::milliseconds waitSavedLimit, TextSink& out,
           TextSink& err, Clock sinceStart)
-        : Options(options), WaitSavedLimit(waitSavedLimit), Out(out), Err(err),
+        : Options(options),
+          WaitSavedLimit(waitSavedLimit),
+          Out(out),
+          Err(err),
           SinceStart(std::move(sinceStart))
     {
     }
@@ -312,9 +315,8 @@ int Bench::Run(const std::vector<BenchPort>& ports)
             run->TraceWriter = std::make_unique<ConsoleWriter>(run->TraceFd.Fd);
             // Time-stamped from this run's start, which waiting for its device may put later.
             PortRun* self = run.get();
-            run->Trace = std::make_unique<TraceOutput>(*run->TraceWriter, [self] {
-                return Seconds(self->Began);
-            });
+            run->Trace = std::make_unique<TraceOutput>(*run->TraceWriter,
+                                                       [self] { return Seconds(self->Began); });
             run->Run->Observers.Add(*run->Trace);
         }
         Runs.push_back(std::move(run));
@@ -421,7 +423,8 @@ void Bench::Launch(size_t index)
         return;
     }
 
-    BenchWorker* worker = TThread::Create<BenchWorker>(true, *run.Run, run.Port.Name, WaitSavedLimit);
+    BenchWorker* worker =
+        TThread::Create<BenchWorker>(true, *run.Run, run.Port.Name, WaitSavedLimit);
     worker->OnTerminate = [this, index](TThread* sender) {
         Runs[index]->Worker = nullptr;
         PortLabel label(Runs[index]->Port.Name);

@@ -12,12 +12,9 @@ namespace {
 std::string OutcomeText(BenchResult::Outcome outcome)
 {
     switch (outcome) {
-    case BenchResult::Outcome::Ok:
-        return Texts::UpdateOk;
-    case BenchResult::Outcome::Error:
-        return Texts::UpdateError;
-    case BenchResult::Outcome::NotOpened:
-        return "not opened";
+    case BenchResult::Outcome::Ok: return Texts::UpdateOk;
+    case BenchResult::Outcome::Error: return Texts::UpdateError;
+    case BenchResult::Outcome::NotOpened: return "not opened";
     }
     return {};
 }

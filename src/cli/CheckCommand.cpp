@@ -71,8 +71,9 @@ int RunCheck(UpdateRun& run, const CliOptions& options, bool filesRead, TextSink
     if (json) {
         json->Check(plan, portOk);
     } else {
-        std::string verdict = portOk ? "Port " + plan.Port + " opened and closed again with the "
-                                                             "update's settings.\n"
+        std::string verdict = portOk ? "Port " + plan.Port +
+                                           " opened and closed again with the "
+                                           "update's settings.\n"
                                      : "Port " + plan.Port + " could not be opened.\n";
         verdict += canStart ? "An update could start.\n" : "No update can start.\n";
         out.Text(verdict);

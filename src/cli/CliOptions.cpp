@@ -104,7 +104,8 @@ constexpr int LastForgettable = 99;
 // Seconds as a plain decimal number from 0 to a day; -1 when the text is anything else.
 double SecondsOf(const std::string& text)
 {
-    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return -1;
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos)
+        return -1;
     char* end = nullptr;
     const double seconds = std::strtod(text.c_str(), &end);
     return end && *end == '\0' && seconds <= 86400 ? seconds : -1;
@@ -118,7 +119,8 @@ std::vector<std::string> PortsOf(const std::string& value)
     while (true) {
         const size_t comma = value.find(',', start);
         ports.push_back(value.substr(start, comma - start));
-        if (comma == std::string::npos) return ports;
+        if (comma == std::string::npos)
+            return ports;
         start = comma + 1;
     }
 }
@@ -194,8 +196,7 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
         } else if (arg == "--check") {
             o.Check = true;
             update = true;
-        } else if (arg == "--list-ports" || arg == "--help" || arg == "-h" ||
-                   arg == "--version") {
+        } else if (arg == "--list-ports" || arg == "--help" || arg == "-h" || arg == "--version") {
             if (single) {
                 result.Error = "only one of --list-ports, --forget-port, --help, --version";
                 return result;

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "ConsoleWriter.h"
 
+#include <poll.h>
+#include <unistd.h>
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <poll.h>
-#include <unistd.h>
 
 struct ConsoleWriter::State {
     struct Item {
@@ -17,10 +17,10 @@ struct ConsoleWriter::State {
     std::mutex Lock;
     std::condition_variable Changed;
     std::deque<Item> Queue;
-    bool Busy = false;      // the thread holds an item it is writing
+    bool Busy = false;  // the thread holds an item it is writing
     bool Stopping = false;
     bool Gone = false;
-    uint64_t Written = 0;   // bytes written so far (Drain watches it move)
+    uint64_t Written = 0;  // bytes written so far (Drain watches it move)
 
     // Writes all of `text`; false when the descriptor is gone or fails.
     bool WriteAll(const std::string& text)

@@ -62,7 +62,8 @@ QJsonObject PlanFields(const RunPlan& plan)
             {"estimate_s", Rounded(plan.EstimateSeconds, 1)}};
 }
 
-JsonOutput::JsonOutput(TextSink& out, Clock sinceStart) : Out(out), SinceStart(std::move(sinceStart))
+JsonOutput::JsonOutput(TextSink& out, Clock sinceStart)
+    : Out(out), SinceStart(std::move(sinceStart))
 {
 }
 

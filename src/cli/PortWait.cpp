@@ -4,9 +4,9 @@
 #include "ComText.h"
 #include "PortMap.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <thread>
-#include <unistd.h>
 
 bool PortDevicePresent(const std::string& port)
 {

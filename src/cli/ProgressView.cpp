@@ -61,7 +61,10 @@ std::string FileSummary(const RunFile& file, int64_t written, bool complete, dou
 
 ProgressView::ProgressView(TextSink& out, bool terminal, bool quiet, std::vector<RunFile> files,
                            Clock now)
-    : Out(out), Terminal(terminal), Quiet(quiet), Files(std::move(files)),
+    : Out(out),
+      Terminal(terminal),
+      Quiet(quiet),
+      Files(std::move(files)),
       Now(now ? std::move(now) : Clock(SteadySeconds))
 {
 }
@@ -135,8 +138,9 @@ void ProgressView::FileEnds(const RunFile& file, int64_t written, bool complete)
 
 void ProgressView::Show(int64_t onLine, bool last)
 {
-    const int percent =
-        Current.Size > 0 ? static_cast<int>(std::min<int64_t>(onLine * 100 / Current.Size, 100)) : 100;
+    const int percent = Current.Size > 0
+                            ? static_cast<int>(std::min<int64_t>(onLine * 100 / Current.Size, 100))
+                            : 100;
     if (Terminal) {
         const double now = Now();
         if (!last && LastFrame >= 0 && now - LastFrame < FrameInterval)
@@ -161,9 +165,9 @@ std::string ProgressView::ProgressLine(int64_t onLine, int percent) const
     const double rate = Rate.BytesPerSecond();
     return BaseName(Current.Path) + "  " + std::to_string(percent) + "%  " +
            std::to_string(onLine) + "/" + std::to_string(Current.Size) + " bytes  " +
-           Format("%.1f kB/s", rate / 1000.0) + "  " + DurationText(Rate.FileSecondsLeft(Current.Size)) +
-           " left, run " + DurationText(Rate.RunSecondsLeft(Current.Size, LaterBytes, LaterFiles)) +
-           " left";
+           Format("%.1f kB/s", rate / 1000.0) + "  " +
+           DurationText(Rate.FileSecondsLeft(Current.Size)) + " left, run " +
+           DurationText(Rate.RunSecondsLeft(Current.Size, LaterBytes, LaterFiles)) + " left";
 }
 
 void ProgressView::ShowOutcome(const std::string& text)

@@ -16,8 +16,7 @@ std::string PortTextOf(const std::string& portOption)
 {
     if (!portOption.empty() && portOption[0] == '/')
         return portOption;
-    const int number =
-        portOption.empty() ? ComPortNumber : ComNumberOfText(portOption).value_or(0);
+    const int number = portOption.empty() ? ComPortNumber : ComNumberOfText(portOption).value_or(0);
     return ComText(number);
 }
 
@@ -51,9 +50,9 @@ std::string DescribePortError(const std::string& portText, const ECommError& err
     }
     const std::string advice = PortErrorAdvice(error.LastError, error.Holders);
     return tried + ": " +
-           (advice.empty() ? "the port could not be set up (error code " +
-                                 std::to_string(error.Code) + ")."
-                           : advice);
+           (advice.empty()
+                ? "the port could not be set up (error code " + std::to_string(error.Code) + ")."
+                : advice);
 }
 
 std::string SinglePortOption(const CliOptions& options)

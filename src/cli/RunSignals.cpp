@@ -45,10 +45,7 @@ void RunSignals::Handle(int signal)
         Say(WarningLines[0]);
         Say(WarningLines[1]);
         break;
-    case CancelPolicy::Action::Cancel:
-        Cancel();
-        break;
-    case CancelPolicy::Action::Nothing:
-        break;
+    case CancelPolicy::Action::Cancel: Cancel(); break;
+    case CancelPolicy::Action::Nothing: break;
     }
 }

@@ -12,21 +12,11 @@ std::string QuotedBytes(const uint8_t* bytes, size_t count)
     for (size_t i = 0; i < count; ++i) {
         const uint8_t b = bytes[i];
         switch (b) {
-        case '\r':
-            text += "\\r";
-            break;
-        case '\n':
-            text += "\\n";
-            break;
-        case '\t':
-            text += "\\t";
-            break;
-        case '"':
-            text += "\\\"";
-            break;
-        case '\\':
-            text += "\\\\";
-            break;
+        case '\r': text += "\\r"; break;
+        case '\n': text += "\\n"; break;
+        case '\t': text += "\\t"; break;
+        case '"': text += "\\\""; break;
+        case '\\': text += "\\\\"; break;
         default:
             if (b >= 0x20 && b < 0x7F) {
                 text += static_cast<char>(b);
@@ -40,7 +30,8 @@ std::string QuotedBytes(const uint8_t* bytes, size_t count)
     return text + "\"";
 }
 
-TraceOutput::TraceOutput(TextSink& out, Clock sinceStart) : Out(out), SinceStart(std::move(sinceStart))
+TraceOutput::TraceOutput(TextSink& out, Clock sinceStart)
+    : Out(out), SinceStart(std::move(sinceStart))
 {
 }
 

@@ -25,13 +25,13 @@
 
 #include <QCoreApplication>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -100,7 +100,9 @@ int RunUpdateCommand(const CliOptions& options,
     std::unique_ptr<ConsoleWriter> traceWriter;
     ConsoleWriter out(STDOUT_FILENO);
     ConsoleWriter err(STDERR_FILENO);
-    const auto complain = [&err](const std::string& text) { err.Text("zendrak-cli: " + text + "\n"); };
+    const auto complain = [&err](const std::string& text) {
+        err.Text("zendrak-cli: " + text + "\n");
+    };
     std::unique_ptr<JsonOutput> json;
     if (options.Json)
         json = std::make_unique<JsonOutput>(out, sinceStart);
@@ -148,19 +150,19 @@ int RunUpdateCommand(const CliOptions& options,
     if (!filesRead) {
         finish(2);
         if (run.Files.Problem.Empty())
-            complain("no firmware file (font.app, decoder.app, out.app) in this directory; "
-                     "nothing was sent and no log was written.");
+            complain(
+                "no firmware file (font.app, decoder.app, out.app) in this directory; "
+                "nothing was sent and no log was written.");
         return 2;
     }
 
     if (options.WaitSeconds > 0) {
-        const std::string wanted =
-            portOption.empty() ? ComText(ComPortNumber) : portOption;
+        const std::string wanted = portOption.empty() ? ComText(ComPortNumber) : portOption;
         const auto limit =
             std::chrono::milliseconds(static_cast<long long>(options.WaitSeconds * 1000));
         if (!WaitForPortDevice(wanted, limit))
-            complain(wanted + ": no device appeared within " +
-                     FormatSeconds(options.WaitSeconds) + " s");
+            complain(wanted + ": no device appeared within " + FormatSeconds(options.WaitSeconds) +
+                     " s");
     }
 
     std::unique_ptr<ProgressView> view;
@@ -198,9 +200,8 @@ int RunUpdateCommand(const CliOptions& options,
         return finish(2);
     }
 
-    TFirmThread* worker = waitSavedLimit
-                              ? TThread::Create<TFirmThread>(true, run, *waitSavedLimit)
-                              : TThread::Create<TFirmThread>(true, run);
+    TFirmThread* worker = waitSavedLimit ? TThread::Create<TFirmThread>(true, run, *waitSavedLimit)
+                                         : TThread::Create<TFirmThread>(true, run);
     // Present from here until the run's last output is out; the signal that cancelled the run
     // sets the exit status.
     std::unique_ptr<RunSignals> runSignals;

@@ -35,18 +35,11 @@ int main(int argc, char** argv)
         return 2;
     }
     switch (parsed.Options.Command) {
-    case CliOptions::Action::Help:
-        std::fputs(CliUsage().c_str(), stdout);
-        return 0;
-    case CliOptions::Action::Version:
-        std::printf("zendrak-cli %s\n", ZENDRAK_VERSION);
-        return 0;
-    case CliOptions::Action::ListPorts:
-        return ListPortsCommand();
-    case CliOptions::Action::ForgetPort:
-        return ForgetPortCommand(parsed.Options.ForgetNumber);
-    case CliOptions::Action::Update:
-        break;
+    case CliOptions::Action::Help: std::fputs(CliUsage().c_str(), stdout); return 0;
+    case CliOptions::Action::Version: std::printf("zendrak-cli %s\n", ZENDRAK_VERSION); return 0;
+    case CliOptions::Action::ListPorts: return ListPortsCommand();
+    case CliOptions::Action::ForgetPort: return ForgetPortCommand(parsed.Options.ForgetNumber);
+    case CliOptions::Action::Update: break;
     }
     // A closed stdout (zendrak-cli | head -1) must not kill a run halfway through a file.
     std::signal(SIGPIPE, SIG_IGN);

@@ -265,8 +265,8 @@ uint32_t TCommPort::ReadBytes(uint8_t* buffer, uint32_t size)
         throw ECommError(10);
     }
 
-    const auto deadline = DeadlineAfter(Timeouts.ReadTotalTimeoutConstant,
-                                        Timeouts.ReadTotalTimeoutMultiplier, size);
+    const auto deadline =
+        DeadlineAfter(Timeouts.ReadTotalTimeoutConstant, Timeouts.ReadTotalTimeoutMultiplier, size);
     uint32_t count = 0;
     while (count < size) {
         const int left = MillisecondsUntil(deadline);

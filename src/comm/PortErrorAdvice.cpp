@@ -46,8 +46,7 @@ std::string WhatToDo(int error)
     case EINVAL:
         return "The device does not support these line settings (rate, data bits, parity or "
                "stop bits).";
-    default:
-        return {};
+    default: return {};
     }
 }
 

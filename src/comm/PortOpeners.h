@@ -5,8 +5,8 @@
 // user's own to anyone else.
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+#include <string>
 #include <vector>
 
 // A process found with the device open: its id and its program name (/proc/PID/comm).

@@ -94,7 +94,8 @@ void MakeRaw(termios& settings)
 WaitResult Wait(int fd, short events, int milliseconds)
 {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds < 0 ? 0 : milliseconds);
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(milliseconds < 0 ? 0 : milliseconds);
     pollfd entry{fd, events, 0};
     int ready = 0;
     for (;;) {

@@ -8,10 +8,10 @@
 
 #include <termios.h>
 
+#include <sys/types.h>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 
 namespace SerialDevice {
 

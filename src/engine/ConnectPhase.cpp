@@ -21,11 +21,8 @@ void TFirmThread::PassConnect()
         Log(StatusText + Texts::LogHelpSuffix);
         Step = ST_WAITREPLY;
         break;
-    case ST_WAITREPLY:
-        PassWaitReply();
-        break;
-    default:
-        break;
+    case ST_WAITREPLY: PassWaitReply(); break;
+    default: break;
     }
 }
 

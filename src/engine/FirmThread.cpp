@@ -71,23 +71,12 @@ void TFirmThread::StartRun()
 void TFirmThread::Pass()
 {
     switch (Phase) {
-    case PH_CONNECT:
-        PassConnect();
-        break;
-    case PH_TRANSFER:
-        PassTransfer();
-        break;
-    case PH_NEXTFILE:
-        PassNextFile();
-        break;
-    case PH_RESTART:
-        PassRestart();
-        break;
-    case PH_END:
-        PassEnd();
-        break;
-    default:
-        break;
+    case PH_CONNECT: PassConnect(); break;
+    case PH_TRANSFER: PassTransfer(); break;
+    case PH_NEXTFILE: PassNextFile(); break;
+    case PH_RESTART: PassRestart(); break;
+    case PH_END: PassEnd(); break;
+    default: break;
     }
 }
 

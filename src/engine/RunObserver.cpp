@@ -66,7 +66,6 @@ void RunObservers::RunEnds(RunOutcome outcome, const std::string& logPath)
 
 std::string Sha256Hex(const uint8_t* bytes, size_t count)
 {
-    const QByteArrayView view(reinterpret_cast<const char*>(bytes),
-                              static_cast<qsizetype>(count));
+    const QByteArrayView view(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(count));
     return QCryptographicHash::hash(view, QCryptographicHash::Sha256).toHex().toStdString();
 }

@@ -12,7 +12,7 @@
 
 // A firmware file as the run sends it.
 struct RunFile {
-    std::string Path;    // as the file set names it (absolute, local encoding)
+    std::string Path;  // as the file set names it (absolute, local encoding)
     int64_t Size = 0;
     std::string Sha256;  // 64 lower-case hex digits
 };

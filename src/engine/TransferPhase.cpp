@@ -28,14 +28,9 @@ void TFirmThread::PassTransfer()
             Phase = PH_RESTART;
         }
         break;
-    case ST_WAITRESULT:
-        PassWaitResult();
-        break;
-    case ST_WAITSAVED:
-        PassWaitSaved();
-        break;
-    default:
-        break;
+    case ST_WAITRESULT: PassWaitResult(); break;
+    case ST_WAITSAVED: PassWaitSaved(); break;
+    default: break;
     }
 }
 

@@ -27,6 +27,7 @@ public:
     std::vector<RunFile> FilesToSend() const;
 
     FirmFileSet Files;
+
 private:
     // Held by pointer: its destructor may raise, a host's may not.
     std::unique_ptr<TCommPort> PortObject = std::make_unique<TCommPort>();

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "FirmFileReader.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <new>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
+#include <new>
 
 bool FirmFileExists(const std::string& path)
 {

@@ -6,8 +6,8 @@
 
 namespace {
 
-constexpr std::array<const char*, 3> FirmFileLookupNames{Texts::FirmFileFont,
-                                                         Texts::FirmFileDecoder, Texts::FirmFileOut};
+constexpr std::array<const char*, 3> FirmFileLookupNames{
+    Texts::FirmFileFont, Texts::FirmFileDecoder, Texts::FirmFileOut};
 
 bool IsFileType(int32_t type)
 {
@@ -57,8 +57,9 @@ bool FirmFileSet::ReadFirmFiles()
         files[slot] = std::move(file);
     }
     if (total > MaxTotalSize) {
-        Problem = {{}, "together they come to " + std::to_string(total) +
-                           " bytes, more than 1 GiB (" + std::to_string(MaxTotalSize) + " bytes)"};
+        Problem = {{},
+                   "together they come to " + std::to_string(total) + " bytes, more than 1 GiB (" +
+                       std::to_string(MaxTotalSize) + " bytes)"};
         return false;
     }
     for (size_t slot = 0; slot < files.size(); ++slot) {

@@ -152,8 +152,7 @@ int32_t TQelHtmlHelpViewer::TableOfContents(TStringList& viewerNames)
     return viewerNames.IndexOf(ViewerName);
 }
 
-void TQelHtmlHelpViewer::CallHtmlHelp(const std::string& helpFile, unsigned command,
-                                      uintptr_t data)
+void TQelHtmlHelpViewer::CallHtmlHelp(const std::string& helpFile, unsigned command, uintptr_t data)
 {
     if (!HtmlHelpEntry)
         return;

@@ -40,8 +40,7 @@ void ChmBrowser::FollowLink(const QUrl& link)
     const QUrl target = link.isRelative() ? source().resolved(link) : link;
     if (target.scheme() == "chm")
         setSource(target);
-    else if (target.scheme() == "http" || target.scheme() == "https" ||
-             target.scheme() == "mailto")
+    else if (target.scheme() == "http" || target.scheme() == "https" || target.scheme() == "mailto")
         QDesktopServices::openUrl(target);
 }
 

@@ -90,9 +90,9 @@ QByteArray ChmFile::Read(const QString& path) const
     if (info.length > 64ull * 1024 * 1024)  // no help page is that big; refuse a broken file
         return {};
     QByteArray data(static_cast<qsizetype>(info.length), Qt::Uninitialized);
-    const LONGINT64 got = chm_retrieve_object(
-        Handle, &info, reinterpret_cast<unsigned char*>(data.data()), 0,
-        static_cast<LONGINT64>(info.length));
+    const LONGINT64 got =
+        chm_retrieve_object(Handle, &info, reinterpret_cast<unsigned char*>(data.data()), 0,
+                            static_cast<LONGINT64>(info.length));
     if (got < 0)
         return {};
     data.truncate(static_cast<qsizetype>(got));

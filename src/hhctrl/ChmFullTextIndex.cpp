@@ -123,7 +123,8 @@ std::unique_ptr<ChmFullTextIndex> ChmFullTextIndex::Read(
     if (main.size() < 0x400 || data.Le32(0) != 0x00280000)
         return nullptr;
     const int depth = data.Le16(0x18);
-    const int docRoot = data.Byte(0x1F), countRoot = data.Byte(0x21), locationRoot = data.Byte(0x23);
+    const int docRoot = data.Byte(0x1F), countRoot = data.Byte(0x21),
+              locationRoot = data.Byte(0x23);
     const uint32_t nodeLength = data.Le32(0x2E);
     // Only the scale this reader knows.
     if (data.Byte(0x1E) != 2 || data.Byte(0x20) != 2 || data.Byte(0x22) != 2 || depth < 1 ||
@@ -169,7 +170,8 @@ std::unique_ptr<ChmFullTextIndex> ChmFullTextIndex::Read(
             if (at > end || !data.Has(wlc, wlcLength) || documents > uint64_t(wlcLength) * 8)
                 return nullptr;
             BitReader bits(data, wlc, wlc + wlcLength);
-            std::vector<Posting>& postings = title ? index->Words[word].Title : index->Words[word].Body;
+            std::vector<Posting>& postings =
+                title ? index->Words[word].Title : index->Words[word].Body;
             uint64_t topic = 0;
             for (uint64_t i = 0; i < documents && bits.Ok; ++i) {
                 topic += bits.Number(docRoot);

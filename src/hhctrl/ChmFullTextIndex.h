@@ -27,9 +27,9 @@ public:
         const std::function<QByteArray(const QString& path)>& read);
 
     struct PageHit {
-        QString Path;        // internal path, "/log.htm"
-        int Occurrences = 0; // of all the words, in the body
-        bool InTitle = false; // every word is in the page's title
+        QString Path;          // internal path, "/log.htm"
+        int Occurrences = 0;   // of all the words, in the body
+        bool InTitle = false;  // every word is in the page's title
     };
     // The pages that hold every word, in the order of the file's topics.
     std::vector<PageHit> Find(const QStringList& words) const;
@@ -46,7 +46,8 @@ private:
         std::vector<Posting> Title;
     };
     // Topic -> occurrences (body) for one query word; a topic without it is absent.
-    std::map<uint32_t, uint32_t> Lookup(const QString& word, std::map<uint32_t, bool>& inTitle) const;
+    std::map<uint32_t, uint32_t> Lookup(const QString& word,
+                                        std::map<uint32_t, bool>& inTitle) const;
 
     std::map<std::string, Entry> Words;
     std::vector<QString> TopicPaths;

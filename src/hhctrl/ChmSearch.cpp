@@ -16,9 +16,9 @@ QString DecodeEntities(const QString& text)
 {
     static const QRegularExpression entity(QStringLiteral("&(#x?[0-9A-Fa-f]+|[A-Za-z]+);"));
     static const std::pair<const char*, char16_t> named[] = {
-        {"amp", u'&'},     {"lt", u'<'},      {"gt", u'>'},      {"quot", u'"'},
-        {"apos", u'\''},   {"nbsp", u' '},    {"auml", u'\u00E4'}, {"ouml", u'\u00F6'},
-        {"uuml", u'\u00FC'}, {"Auml", u'\u00C4'}, {"Ouml", u'\u00D6'}, {"Uuml", u'\u00DC'},
+        {"amp", u'&'},        {"lt", u'<'},          {"gt", u'>'},         {"quot", u'"'},
+        {"apos", u'\''},      {"nbsp", u' '},        {"auml", u'\u00E4'},  {"ouml", u'\u00F6'},
+        {"uuml", u'\u00FC'},  {"Auml", u'\u00C4'},   {"Ouml", u'\u00D6'},  {"Uuml", u'\u00DC'},
         {"szlig", u'\u00DF'}, {"hellip", u'\u2026'}, {"ndash", u'\u2013'}, {"mdash", u'\u2014'},
     };
     QString out;
@@ -69,9 +69,9 @@ QString ChmSearch::PageText(const QByteArray& html, QString* title)
     if (!decoder.isValid())
         decoder = QStringDecoder(QStringDecoder::Utf8);
     QString text = decoder(html);
-    static const QRegularExpression titleTag(QStringLiteral("<title[^>]*>(.*?)</title>"),
-                                             QRegularExpression::CaseInsensitiveOption |
-                                                 QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression titleTag(
+        QStringLiteral("<title[^>]*>(.*?)</title>"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     if (title)
         *title = DecodeEntities(titleTag.match(text).captured(1)).simplified();
     static const QRegularExpression hidden(

@@ -80,8 +80,8 @@ QRect PlaceHelpWindow(const QRect& available, const QRect& owner, const QRect& k
     if (band.height() > 0) {
         QRect frame = FitInto(band, preferred, false, band == overAbove);
         const int rightmost = std::max(available.left(), available.right() - frame.width() + 1);
-        frame.moveLeft(std::clamp(owner.center().x() - frame.width() / 2, available.left(),
-                                  rightmost));
+        frame.moveLeft(
+            std::clamp(owner.center().x() - frame.width() / 2, available.left(), rightmost));
         return frame;
     }
     return FitInto(available, preferred, false, false);

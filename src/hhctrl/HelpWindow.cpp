@@ -9,12 +9,12 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QScreen>
-#include <QScrollBar>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -45,8 +45,8 @@ HelpWindow::HelpWindow(std::shared_ptr<ChmFile> file, const QString& path, QWidg
     setObjectName(ObjectName);
     // A window without an owner has nobody to delete it; one with an owner is kept for reuse.
     setAttribute(Qt::WA_DeleteOnClose, owner == nullptr);
-    const QString title = File->Title().isEmpty() ? QFileInfo(path).completeBaseName()
-                                                  : File->Title();
+    const QString title =
+        File->Title().isEmpty() ? QFileInfo(path).completeBaseName() : File->Title();
     setWindowTitle(title);
     resize(860, 600);
 

@@ -57,18 +57,16 @@ HelpWindow* WindowFor(const QByteArray& localPath, void* ownerWindow)
     std::unique_ptr<ChmFile> file = ChmFile::Open(QFile::encodeName(key));
     if (!file)
         return nullptr;
-    auto* window = new HelpWindow(std::shared_ptr<ChmFile>(std::move(file)), key,
-                                  OwnerWidget(ownerWindow));
+    auto* window =
+        new HelpWindow(std::shared_ptr<ChmFile>(std::move(file)), key, OwnerWidget(ownerWindow));
     Windows().insert(key, window);
     return window;
 }
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int HtmlHelpA(void* ownerWindow,
-                                                                 const char* file,
-                                                                 unsigned command,
-                                                                 uintptr_t data)
+extern "C" __attribute__((visibility("default"))) int HtmlHelpA(void* ownerWindow, const char* file,
+                                                                unsigned command, uintptr_t data)
 {
     if (!OnUserInterfaceThread())
         return 0;
@@ -88,10 +86,8 @@ extern "C" __attribute__((visibility("default"))) int HtmlHelpA(void* ownerWindo
     case HH_DISPLAY_TOPIC:
     case HH_DISPLAY_TOC:
     case HH_DISPLAY_INDEX:
-    case HH_HELP_CONTEXT:
-        break;
-    default:
-        return 0;
+    case HH_HELP_CONTEXT: break;
+    default: return 0;
     }
     HelpWindow* window = WindowFor(path, ownerWindow);
     if (!window)
@@ -119,9 +115,7 @@ extern "C" __attribute__((visibility("default"))) int HtmlHelpA(void* ownerWindo
         window->ShowIndex(data ? QString::fromLocal8Bit(reinterpret_cast<const char*>(data))
                                : QString());
         break;
-    case HH_HELP_CONTEXT:
-        window->ShowContext(static_cast<uint32_t>(data));
-        break;
+    case HH_HELP_CONTEXT: window->ShowContext(static_cast<uint32_t>(data)); break;
     }
     window->Present();
     return 1;

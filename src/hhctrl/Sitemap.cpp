@@ -90,8 +90,8 @@ std::vector<SitemapEntry> ParseSitemap(const QByteArray& html)
             }
         } else if (name == "object") {
             if (!closing) {
-                inObject = Attribute(attributes, "type").compare("text/sitemap",
-                                                                 Qt::CaseInsensitive) == 0;
+                inObject =
+                    Attribute(attributes, "type").compare("text/sitemap", Qt::CaseInsensitive) == 0;
                 current = SitemapEntry();
             } else if (inObject) {
                 inObject = false;

@@ -89,15 +89,11 @@ AssignedPortsRead LoadAssignedPorts()
     const std::string path = AssignedPortsFilePath();
     const SmallFileRead file = ReadSmallFile(path, AssignedPortsSizeLimit);
     switch (file.Status) {
-    case SmallFileStatus::Ok:
-        return {AssignedPorts::Parse(file.Bytes), {}};
-    case SmallFileStatus::TooLarge:
-        return {AssignedPorts::Parse(WholeLinesOf(file.Bytes)), {}};
-    case SmallFileStatus::Missing:
-        return {};
+    case SmallFileStatus::Ok: return {AssignedPorts::Parse(file.Bytes), {}};
+    case SmallFileStatus::TooLarge: return {AssignedPorts::Parse(WholeLinesOf(file.Bytes)), {}};
+    case SmallFileStatus::Missing: return {};
     case SmallFileStatus::NotRegular:
-    case SmallFileStatus::Unreadable:
-        break;
+    case SmallFileStatus::Unreadable: break;
     }
     return {{}, "cannot read the remembered port numbers " + path + ": " + file.Reason};
 }

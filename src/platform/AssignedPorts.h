@@ -4,8 +4,8 @@
 //
 // The file is $XDG_STATE_HOME/zendrak/assigned-ports (default ~/.local/state/zendrak/...), in
 // the port map's line format ("COM<n>=<identity>"), replaced atomically when an assignment is
-// added or dropped; a file that cannot be read is never replaced. A device's identity is its /dev/serial/by-id link, else its
-// /dev/serial/by-path link, else its device path.
+// added or dropped; a file that cannot be read is never replaced. A device's identity is its
+// /dev/serial/by-id link, else its /dev/serial/by-path link, else its device path.
 #pragma once
 
 #include <cstddef>

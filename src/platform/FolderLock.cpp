@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "FolderLock.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <cerrno>
 
 FolderLock::Result FolderLock::Take(const std::string& folder)
 {

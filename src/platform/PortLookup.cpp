@@ -10,8 +10,8 @@ ComPortLookup LookUpComPort(int number, const SerialPortDetector& detect)
     const PortMapListing listing = ListSerialPorts(detect);
     ComPortLookup lookup;
     if (listing.Unreadable) {
-        lookup.Problem = com + " names no device: " + map + " cannot be read: " +
-                         listing.UnreadableReason + ".";
+        lookup.Problem =
+            com + " names no device: " + map + " cannot be read: " + listing.UnreadableReason + ".";
         return lookup;
     }
     for (const SerialPortEntry& entry : listing.Ports) {
@@ -21,16 +21,15 @@ ComPortLookup LookUpComPort(int number, const SerialPortDetector& detect)
         }
     }
     if (number > LastComNumber) {
-        lookup.Problem = com + " is beyond " + map + ", which holds COM" +
-                         std::to_string(FirstComNumber) + " to COM" +
-                         std::to_string(LastComNumber) +
-                         ", and no detected device has that number.";
+        lookup.Problem =
+            com + " is beyond " + map + ", which holds COM" + std::to_string(FirstComNumber) +
+            " to COM" + std::to_string(LastComNumber) + ", and no detected device has that number.";
     } else if (listing.Malformed) {
-        lookup.Problem = com + " is not in " + map + " as far as it can be read: its line " +
-                         std::to_string(listing.MalformedLine) + " is malformed (" +
-                         (listing.MalformedReason.empty() ? listing.MalformedText
-                                                          : listing.MalformedReason) +
-                         ") and hides the lines after it; no detected device has that number.";
+        lookup.Problem =
+            com + " is not in " + map + " as far as it can be read: its line " +
+            std::to_string(listing.MalformedLine) + " is malformed (" +
+            (listing.MalformedReason.empty() ? listing.MalformedText : listing.MalformedReason) +
+            ") and hides the lines after it; no detected device has that number.";
     } else {
         lookup.Problem = com + " is not in " + map + " and no detected device has that number.";
     }

@@ -4,10 +4,10 @@
 #include "ComText.h"
 #include "SmallFile.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace {
 

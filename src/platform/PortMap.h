@@ -33,8 +33,8 @@
 
 // One serial device found on the system.
 struct DetectedSerialPort {
-    std::string Device;       // e.g. /dev/ttyUSB0
-    std::string Description;  // USB product and maker, may be empty
+    std::string Device;         // e.g. /dev/ttyUSB0
+    std::string Description;    // USB product and maker, may be empty
     std::string Identity = {};  // the stable identity (AssignedPorts.h); empty: the device path
 };
 
@@ -42,10 +42,10 @@ using SerialPortDetector = std::function<std::vector<DetectedSerialPort>()>;
 
 // One listed port.
 struct SerialPortEntry {
-    int Number = 0;           // 1..99
-    std::string Text;         // "COM<n>"
-    std::string Device;       // the device path it names
-    std::string Description;  // for tooltips; empty for devices the file names
+    int Number = 0;             // 1..99
+    std::string Text;           // "COM<n>"
+    std::string Device;         // the device path it names
+    std::string Description;    // for tooltips; empty for devices the file names
     std::string Identity = {};  // a detected device's stable identity, else the device path
     bool Present = true;        // whether the device is there now
 };

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "StandardDescriptors.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+#include <cerrno>
 
 bool EnsureStandardDescriptors()
 {

@@ -35,7 +35,9 @@ inline constexpr const char* LogFoundStartUpControl = "Found StartUpControl";
 inline constexpr const char* StatusConnected = "Verbindung mit Receiver hergestellt";
 inline constexpr const char* LogInStartMenuSuffix = " (im Startmen\xFC)";
 inline constexpr const char* LogSendFile = "Send file";
-inline constexpr const char* StatusSendingFile3 = "Datei wird \xFC" "bertragen...";
+inline constexpr const char* StatusSendingFile3 =
+    "Datei wird \xFC"
+    "bertragen...";
 inline constexpr const char* LogDefaultChannelList = "Init Default Channellist -> restart now";
 inline constexpr const char* LogExitToMainMenu = "send 100 to Exit to Main Menu";
 inline constexpr const char* LogFoundFlash = "found flash";
@@ -45,12 +47,18 @@ inline constexpr const char* LogConnectReadStuffLimit = "readstuff > 60";
 inline constexpr const char* LogTry100Again = "Try 100 again ";
 inline constexpr const char* StatusTryingToConnect = "Versuche Verbindung herzustellen";
 inline constexpr const char* StatusNoConnection = "Keine Verbindung zum Receiver: ";
-inline constexpr const char* StatusSendingFile4 = "Datei wird \xFC" "bertragen....";
-inline constexpr const char* StatusFileSent = "Datei vollst\xE4ndig \xFC" "bertragen";
+inline constexpr const char* StatusSendingFile4 =
+    "Datei wird \xFC"
+    "bertragen....";
+inline constexpr const char* StatusFileSent =
+    "Datei vollst\xE4ndig \xFC"
+    "bertragen";
 inline constexpr const char* LogSendDataToPortError = "SendDataToPort error";
 inline constexpr const char* StatusReadError = "Lesefehler auf serieller Schnittstelle ";
 inline constexpr const char* StatusSaving = "Datei wird gespeichert";
-inline constexpr const char* StatusFileAccepted = "Datei wurde \xFC" "bernommen";
+inline constexpr const char* StatusFileAccepted =
+    "Datei wurde \xFC"
+    "bernommen";
 inline constexpr const char* StatusFin = "fin: Die Datei wurde geladen.";
 inline constexpr const char* StatusWrong = "wrong: Die Datei wurde abgewiesen.";
 inline constexpr const char* LogTransferReadStuffLimit = "readStuff > 60";
@@ -58,7 +66,9 @@ inline constexpr const char* LogWaitResultReadNothing = "ST_WAITRESULT readNothi
 inline constexpr const char* StatusSaved = "Speichern beendet";
 inline constexpr const char* LogWaitSavedReadNothing = "ST_WAITSAVED readNothing ";
 inline constexpr const char* LogNextFile = "Next file: ";
-inline constexpr const char* StatusAllFilesSent = "Alle Dateien wurden \xFC" "bertragen";
+inline constexpr const char* StatusAllFilesSent =
+    "Alle Dateien wurden \xFC"
+    "bertragen";
 inline constexpr const char* StatusStartingReceiver = "Receiver starten";
 inline constexpr const char* LogTerminated = "Terminated";
 inline constexpr const char* LogUpdateCancelled = "Update cancelled by the user";
@@ -88,11 +98,14 @@ inline constexpr const char* NoComPort = "NO COM PORT";
 inline constexpr const char* SettingsNotSaved = "Einstellung kann nicht gepeichert werden";
 inline constexpr const char* UpdateOk = "Update OK";
 inline constexpr const char* UpdateError = "Update Error";
-inline constexpr const char* UpdateInProgress = "Update in progress. Please wait until it has finished.";
+inline constexpr const char* UpdateInProgress =
+    "Update in progress. Please wait until it has finished.";
 inline constexpr const char* AnotherUpdateRunning = "Another update is running in this folder.";
 
 // The toolkit's own error texts.
-inline constexpr const char* RangeErrorText = "Fehler bei Bereichspr\xFC" "fung";
+inline constexpr const char* RangeErrorText =
+    "Fehler bei Bereichspr\xFC"
+    "fung";
 inline constexpr const char* ConvertErrorFormat = "'%s' ist kein g\xFCltiger Integerwert";
 
 // The window and the application.

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "AtomicFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <exception>
 #include <fstream>
 #include <string>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 mode_t CurrentUmask()
 {

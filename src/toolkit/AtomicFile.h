@@ -3,8 +3,8 @@
 // one. Either the new content is in place, or the old file is untouched.
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+#include <string>
 
 enum class AtomicWriteResult { Ok, CreateFailed, WriteFailed, RenameFailed };
 

@@ -73,7 +73,9 @@ private:
 // Installs a service for the lifetime of the guard (tests).
 class ScopedMessageService {
 public:
-    explicit ScopedMessageService(MessageService& service) : Previous(SetMessageService(&service)) {}
+    explicit ScopedMessageService(MessageService& service) : Previous(SetMessageService(&service))
+    {
+    }
     ~ScopedMessageService() { SetMessageService(Previous); }
 
 private:

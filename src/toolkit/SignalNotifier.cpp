@@ -3,13 +3,13 @@
 
 #include <QSocketNotifier>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <atomic>
 #include <cerrno>
-#include <fcntl.h>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 

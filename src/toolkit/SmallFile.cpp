@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "SmallFile.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 

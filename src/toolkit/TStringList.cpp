@@ -25,12 +25,9 @@ std::string TStringList::Text() const
 void TStringList::SaveToFile(const std::string& fileName) const
 {
     switch (ReplaceFileAtomically(fileName, Text())) {
-    case AtomicWriteResult::Ok:
-        return;
+    case AtomicWriteResult::Ok: return;
     case AtomicWriteResult::CreateFailed:
-    case AtomicWriteResult::RenameFailed:
-        throw MakeFCreateError(fileName);
-    case AtomicWriteResult::WriteFailed:
-        throw MakeWriteError(fileName);
+    case AtomicWriteResult::RenameFailed: throw MakeFCreateError(fileName);
+    case AtomicWriteResult::WriteFailed: throw MakeWriteError(fileName);
     }
 }

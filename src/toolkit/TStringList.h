@@ -9,7 +9,10 @@ class TStringList {
 public:
     void Add(const std::string& entry) { Strings.push_back(entry); }
     int Count() const { return static_cast<int>(Strings.size()); }
-    const std::string& operator[](int index) const { return Strings.at(static_cast<size_t>(index)); }
+    const std::string& operator[](int index) const
+    {
+        return Strings.at(static_cast<size_t>(index));
+    }
     // Position of the first entry equal to `entry`, or -1.
     int IndexOf(const std::string& entry) const;
     // All entries, each followed by CR LF, the last one included.

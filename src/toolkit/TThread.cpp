@@ -118,7 +118,8 @@ void TThread::WaitFor()
     }
     // On the user-interface thread the worker may be waiting for it (Synchronize, OnTerminate):
     // keep serving those requests while waiting.
-    while (!FinishedChanged.wait_for(lock, std::chrono::milliseconds(2), [this] { return Finished; })) {
+    while (!FinishedChanged.wait_for(lock, std::chrono::milliseconds(2),
+                                     [this] { return Finished; })) {
         lock.unlock();
         QCoreApplication::processEvents();
         lock.lock();

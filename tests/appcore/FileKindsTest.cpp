@@ -11,18 +11,18 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -61,20 +61,11 @@ const std::string HugeHead = "COM3=/dev/x\n";
 void Make(Kind kind, const fs::path& path, const std::string& first)
 {
     switch (kind) {
-    case Kind::Missing:
-        return;
-    case Kind::Regular:
-        std::ofstream(path, std::ios::binary) << first;
-        return;
-    case Kind::Empty:
-        std::ofstream(path, std::ios::binary).flush();
-        return;
-    case Kind::Directory:
-        fs::create_directory(path);
-        return;
-    case Kind::Fifo:
-        ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
-        return;
+    case Kind::Missing: return;
+    case Kind::Regular: std::ofstream(path, std::ios::binary) << first; return;
+    case Kind::Empty: std::ofstream(path, std::ios::binary).flush(); return;
+    case Kind::Directory: fs::create_directory(path); return;
+    case Kind::Fifo: ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); return;
     case Kind::Socket: {
         const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un address{};
@@ -85,9 +76,7 @@ void Make(Kind kind, const fs::path& path, const std::string& first)
         ::close(s);  // the socket file stays
         return;
     }
-    case Kind::DevZero:
-        fs::create_symlink("/dev/zero", path);
-        return;
+    case Kind::DevZero: fs::create_symlink("/dev/zero", path); return;
     case Kind::LinkLoop:
         fs::create_symlink(path.filename().string() + ".loop", path);
         fs::create_symlink(path.filename(), path.string() + ".loop");

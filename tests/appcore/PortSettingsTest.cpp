@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <sys/stat.h>
+#include <functional>
 
 namespace fs = std::filesystem;
 
@@ -47,8 +47,9 @@ TEST_F(PortSettingsTest, FileContentsGiveTheNumber)
         std::string Bytes;
         uint8_t Expected;
     };
-    for (const Case& c : {Case{"", 1}, Case{"\x0C", 12}, Case{"\xC8", 200}, Case{std::string(1, '\0'), 0},
-                          Case{"\xFF", 255}, Case{"\x03garbage", 3}}) {
+    for (const Case& c :
+         {Case{"", 1}, Case{"\x0C", 12}, Case{"\xC8", 200}, Case{std::string(1, '\0'), 0},
+          Case{"\xFF", 255}, Case{"\x03garbage", 3}}) {
         SCOPED_TRACE(c.Bytes.size());
         ComPortNumber = 1;
         Dir.Write("Zendrak.dat", c.Bytes);
@@ -121,8 +122,8 @@ TEST_F(PortSettingsTest, WriteFollowsLinksKeepsTheModeAndLeavesReadOnlyFilesAlon
          },
          true, "real.dat", rw_r},
         {"LinkToNothingYet",
-         [](const fs::path& d) { fs::create_symlink("sub/new.dat", d / "Zendrak.dat"); },
-         true, "sub/new.dat", P::none},
+         [](const fs::path& d) { fs::create_symlink("sub/new.dat", d / "Zendrak.dat"); }, true,
+         "sub/new.dat", P::none},
         {"ModeKept",
          [](const fs::path& d) {
              Put(d / "Zendrak.dat", "\x05");
@@ -200,9 +201,15 @@ const std::vector<TextCase> TextCases{
     {"COM0", Outcome::Number, 0},
     {"COM05", Outcome::Number, 5},
     {"COM12abc", Outcome::Number, 12},
-    {"", Outcome::Range, 0, "Fehler bei Bereichspr\xFC" "fung"},
-    {"C", Outcome::Range, 0, "Fehler bei Bereichspr\xFC" "fung"},
-    {"COM", Outcome::Range, 0, "Fehler bei Bereichspr\xFC" "fung"},
+    {"", Outcome::Range, 0,
+     "Fehler bei Bereichspr\xFC"
+     "fung"},
+    {"C", Outcome::Range, 0,
+     "Fehler bei Bereichspr\xFC"
+     "fung"},
+    {"COM", Outcome::Range, 0,
+     "Fehler bei Bereichspr\xFC"
+     "fung"},
     {"COMx", Outcome::Convert, 0, "'x' ist kein g\xFCltiger Integerwert"},
     {"COM1x", Outcome::Convert, 0, "'x' ist kein g\xFCltiger Integerwert"},
     {"COM 1", Outcome::Convert, 0, "' ' ist kein g\xFCltiger Integerwert"},

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sys/stat.h>
+#include <filesystem>
 
 namespace fs = std::filesystem;
 
@@ -53,9 +53,9 @@ TEST(CliMessages, AUsageErrorIsOneLineAndAPointerToTheHelp)
 // A run that fails at the port: the firmware file is there, the port is not.
 struct PortCase {
     const char* Name;
-    std::string Map;                 // the port map; "<dir>" makes it a directory
-    std::vector<std::string> Args;   // "@" stands for the test's directory
-    const char* Settings;            // Zendrak.dat, or nullptr
+    std::string Map;                // the port map; "<dir>" makes it a directory
+    std::vector<std::string> Args;  // "@" stands for the test's directory
+    const char* Settings;           // Zendrak.dat, or nullptr
     std::string Said;  // the start of the last line on stderr, "@" for the test's directory
 };
 
@@ -99,35 +99,59 @@ TEST_P(CliPortErrors, NameWhatWasTried)
 }
 
 // A device that is not there: the system's words, then advice naming the real port map.
-const std::string NoDevice = ": No such file or directory. The device is not there: the USB "
-                             "adapter is unplugged, or the port map (@/config/zendrak/ports)";
+const std::string NoDevice =
+    ": No such file or directory. The device is not there: the USB "
+    "adapter is unplugged, or the port map (@/config/zendrak/ports)";
 
 INSTANTIATE_TEST_SUITE_P(
     Messages, CliPortErrors,
     testing::Values(
-        PortCase{"Unmapped", "COM1=/dev/null\n", {"-p", "COM99"}, nullptr,
+        PortCase{"Unmapped",
+                 "COM1=/dev/null\n",
+                 {"-p", "COM99"},
+                 nullptr,
                  "zendrak-cli: COM99 is not in the port map (@/config/zendrak/ports) and no "
                  "detected device has that number."},
-        PortCase{"UnmappedInTheCheck", "COM1=/dev/null\n", {"--check", "-p", "COM99"}, nullptr,
+        PortCase{"UnmappedInTheCheck",
+                 "COM1=/dev/null\n",
+                 {"--check", "-p", "COM99"},
+                 nullptr,
                  "zendrak-cli: COM99 is not in the port map (@/config/zendrak/ports) and no "
                  "detected device has that number."},
-        PortCase{"BeyondTheMap", "COM1=/dev/null\n", {"--port=com150"}, nullptr,
+        PortCase{"BeyondTheMap",
+                 "COM1=/dev/null\n",
+                 {"--port=com150"},
+                 nullptr,
                  "zendrak-cli: COM150 is beyond the port map (@/config/zendrak/ports), which "
                  "holds COM1 to COM99, and no detected device has that number."},
-        PortCase{"FromZendrakDatBeyondTheMap", "", {}, "\xC8",
+        PortCase{"FromZendrakDatBeyondTheMap",
+                 "",
+                 {},
+                 "\xC8",
                  "zendrak-cli: COM200 is beyond the port map (@/config/zendrak/ports), which "
                  "holds COM1 to COM99, and no detected device has that number."},
-        PortCase{"HiddenByAMalformedLine", "COM1=/dev/null\nCOM2 /dev/x\nCOM5=/dev/null\n",
-                 {"-p", "COM5"}, nullptr,
+        PortCase{"HiddenByAMalformedLine",
+                 "COM1=/dev/null\nCOM2 /dev/x\nCOM5=/dev/null\n",
+                 {"-p", "COM5"},
+                 nullptr,
                  "zendrak-cli: COM5 is not in the port map (@/config/zendrak/ports) as far as "
                  "it can be read: its line 2 is malformed (COM2 /dev/x) and hides the lines "
                  "after it; no detected device has that number."},
-        PortCase{"MapIsADirectory", "<dir>", {"-p", "COM1"}, nullptr,
+        PortCase{"MapIsADirectory",
+                 "<dir>",
+                 {"-p", "COM1"},
+                 nullptr,
                  "zendrak-cli: COM1 names no device: the port map (@/config/zendrak/ports) "
                  "cannot be read: it is a directory."},
-        PortCase{"MappedDeviceMissing", "COM4=@/gone\n", {"--port", "COM4"}, nullptr,
+        PortCase{"MappedDeviceMissing",
+                 "COM4=@/gone\n",
+                 {"--port", "COM4"},
+                 nullptr,
                  "zendrak-cli: COM4 (@/gone)" + NoDevice},
-        PortCase{"DevicePathMissing", "", {"-p", "@/ttyGONE"}, nullptr,
+        PortCase{"DevicePathMissing",
+                 "",
+                 {"-p", "@/ttyGONE"},
+                 nullptr,
                  "zendrak-cli: @/ttyGONE" + NoDevice}),
     [](const testing::TestParamInfo<PortCase>& info) { return info.param.Name; });
 

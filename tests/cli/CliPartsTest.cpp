@@ -9,10 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <unistd.h>
 #include <string>
 
 namespace {
@@ -31,7 +31,8 @@ TEST(CliOptions, ParsesEachForm)
     // The long forms, with the value as the next argument or after "=".
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--port", "COM3", "--directory", "fw", "--quiet"},
-          {"--port=COM3", "--directory=fw", "-q"}, {"-C", "fw", "-p", "com3", "--quiet"}}) {
+          {"--port=COM3", "--directory=fw", "-q"},
+          {"-C", "fw", "-p", "com3", "--quiet"}}) {
         p = ParseCliOptions(args);
         EXPECT_EQ(p.Error, "") << args[0];
         ASSERT_EQ(p.Options.Ports.size(), 1u) << args[0];
@@ -40,11 +41,10 @@ TEST(CliOptions, ParsesEachForm)
         EXPECT_TRUE(p.Options.Quiet);
     }
     // Several ports, repeated or comma-separated, in either form.
-    p = ParseCliOptions({"-p", "COM3,/dev/ttyUSB0", "--port=com7", "--port", "COM8", "--wait",
-                         "2.5"});
+    p = ParseCliOptions(
+        {"-p", "COM3,/dev/ttyUSB0", "--port=com7", "--port", "COM8", "--wait", "2.5"});
     EXPECT_EQ(p.Error, "");
-    EXPECT_EQ(p.Options.Ports,
-              (std::vector<std::string>{"COM3", "/dev/ttyUSB0", "com7", "COM8"}));
+    EXPECT_EQ(p.Options.Ports, (std::vector<std::string>{"COM3", "/dev/ttyUSB0", "com7", "COM8"}));
     EXPECT_EQ(p.Options.WaitSeconds, 2.5);
     EXPECT_EQ(ParseCliOptions({"--wait=0.5"}).Options.WaitSeconds, 0.5);
     for (const std::vector<std::string>& args :
@@ -54,15 +54,31 @@ TEST(CliOptions, ParsesEachForm)
         EXPECT_EQ(p.Options.Command, CliOptions::Action::ForgetPort);
         EXPECT_EQ(p.Options.ForgetNumber, 12);
     }
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"-C"}, {"-p", ""}, {"--port"}, {"--port="}, {"--directory="},
-          {"--list-ports", "--help"}, {"--list-ports", "-p", "COM1"}, {"file.app"},
-          {"--ports=COM1"}, {"--quiet=yes"}, {"--port", "COM256"}, {"-p", "COM1,"},
-          {"-p", "COM1,,COM2"}, {"-p", "COM1,LPT1"}, {"--port=COM1,COM01"}, {"--wait", "-1"},
-          {"--wait", "1e3"}, {"--wait", "x"}, {"--wait", "90000"}, {"--wait="},
-          {"--forget-port", "COM100"}, {"--forget-port", "/dev/ttyS0"},
-          {"--forget-port=COM0"}, {"--forget-port", "COM1", "-q"},
-          {"--forget-port", "COM1", "--list-ports"}}) {
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"-C"},
+                                                {"-p", ""},
+                                                {"--port"},
+                                                {"--port="},
+                                                {"--directory="},
+                                                {"--list-ports", "--help"},
+                                                {"--list-ports", "-p", "COM1"},
+                                                {"file.app"},
+                                                {"--ports=COM1"},
+                                                {"--quiet=yes"},
+                                                {"--port", "COM256"},
+                                                {"-p", "COM1,"},
+                                                {"-p", "COM1,,COM2"},
+                                                {"-p", "COM1,LPT1"},
+                                                {"--port=COM1,COM01"},
+                                                {"--wait", "-1"},
+                                                {"--wait", "1e3"},
+                                                {"--wait", "x"},
+                                                {"--wait", "90000"},
+                                                {"--wait="},
+                                                {"--forget-port", "COM100"},
+                                                {"--forget-port", "/dev/ttyS0"},
+                                                {"--forget-port=COM0"},
+                                                {"--forget-port", "COM1", "-q"},
+                                                {"--forget-port", "COM1", "--list-ports"}}) {
         const std::string error = ParseCliOptions(bad).Error;
         EXPECT_NE(error, "") << bad[0] << " " << bad.back();
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;  // one line
@@ -93,7 +109,8 @@ TEST(CliOptions, ScriptOptions)
     };
     for (const auto& c : cases) {
         EXPECT_EQ(WantsJson(c.Args), c.Json) << c.Args[0] << " " << c.Args.back();
-        EXPECT_EQ(!ParseCliOptions(c.Args).Error.empty(), c.Error) << c.Args[0] << " " << c.Args.back();
+        EXPECT_EQ(!ParseCliOptions(c.Args).Error.empty(), c.Error)
+            << c.Args[0] << " " << c.Args.back();
     }
 }
 
@@ -107,7 +124,8 @@ TEST(TraceOutput, BytesAreQuotedAndEscaped)
         {"", "\"\""},
     };
     for (const auto& [bytes, quoted] : cases)
-        EXPECT_EQ(QuotedBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), quoted);
+        EXPECT_EQ(QuotedBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+                  quoted);
 }
 
 TEST(ConsoleWriter, KeepsTextsInOrderAndDropsOutputToAReaderThatHasGone)
@@ -171,13 +189,20 @@ TEST(ProgressView, PlainLinesInStepsOfTen)
     const std::string out = OneFile(false, false);
     // Samples every 12.5 %: a line for each ten reached, the tens skipped stay unsaid.
     // The umlaut is shown in the terminal's encoding (UTF-8 here) or as the system's byte.
-    const std::string body = "Sending /fw/font.app\n"
-                             "10%\n20%\n30%\n50%\n60%\n70%\n80%\n100%\n"
-                             "font.app: 4096 bytes in 0.50 s, 8.2 kB/s\n"
-                             "Bitte warten...\n"
-                             "Update OK\n";
-    const std::string utf8 = "Datei wird \xC3\xBC" "bertragen....\n" + body;
-    const std::string latin = "Datei wird \xFC" "bertragen....\n" + body;
+    const std::string body =
+        "Sending /fw/font.app\n"
+        "10%\n20%\n30%\n50%\n60%\n70%\n80%\n100%\n"
+        "font.app: 4096 bytes in 0.50 s, 8.2 kB/s\n"
+        "Bitte warten...\n"
+        "Update OK\n";
+    const std::string utf8 =
+        "Datei wird \xC3\xBC"
+        "bertragen....\n" +
+        body;
+    const std::string latin =
+        "Datei wird \xFC"
+        "bertragen....\n" +
+        body;
     EXPECT_TRUE(out == utf8 || out == latin) << out;
 }
 
@@ -215,7 +240,8 @@ TEST(ProgressView, ASendThatStopsShortSaysHowFarItGot)
     view.FileBegins(Font);
     now = 0.25;
     view.FileEnds(Font, 1000, false);
-    EXPECT_EQ(out.All, "Sending /fw/font.app\nfont.app: stopped after 1000 of 4096 bytes (0.25 s)\n");
+    EXPECT_EQ(out.All,
+              "Sending /fw/font.app\nfont.app: stopped after 1000 of 4096 bytes (0.25 s)\n");
 }
 
 }  // namespace

@@ -8,12 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
+#include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -69,25 +69,25 @@ TEST_P(CliUsage, ExitsAsDocumented)
 
 INSTANTIATE_TEST_SUITE_P(
     Options, CliUsage,
-    testing::Values(UsageCase{{"--help"}, 0, "Usage: zendrak-cli [-p PORT[,PORT...]]... [-C DIR] [-q]", ""},
-                    UsageCase{{"--version"}, 0, "zendrak-cli 1.1.0\n", ""},
-                    UsageCase{{"-x"}, 2, "", "unknown option: -x"},
-                    UsageCase{{"-p"}, 2, "", "needs a value"},
-                    UsageCase{{"-p", "COM0"}, 2, "", "not a port"},
-                    UsageCase{{"-p", "LPT1"}, 2, "", "not a port"},
-                    UsageCase{{"-p", "COM1", "extra"}, 2, "", "unexpected argument"},
-                    UsageCase{{"--help", "-q"}, 2, "", "take no other options"},
-                    UsageCase{{"-C", "/nonexistent/zendrak"}, 2, "", "cannot change into"},
-                    // No firmware file: nothing sent, nothing written, said on stderr.
-                    UsageCase{{"-p", "COM1"}, 2, "", "no firmware file"}));
+    testing::Values(
+        UsageCase{{"--help"}, 0, "Usage: zendrak-cli [-p PORT[,PORT...]]... [-C DIR] [-q]", ""},
+        UsageCase{{"--version"}, 0, "zendrak-cli 1.1.0\n", ""},
+        UsageCase{{"-x"}, 2, "", "unknown option: -x"}, UsageCase{{"-p"}, 2, "", "needs a value"},
+        UsageCase{{"-p", "COM0"}, 2, "", "not a port"},
+        UsageCase{{"-p", "LPT1"}, 2, "", "not a port"},
+        UsageCase{{"-p", "COM1", "extra"}, 2, "", "unexpected argument"},
+        UsageCase{{"--help", "-q"}, 2, "", "take no other options"},
+        UsageCase{{"-C", "/nonexistent/zendrak"}, 2, "", "cannot change into"},
+        // No firmware file: nothing sent, nothing written, said on stderr.
+        UsageCase{{"-p", "COM1"}, 2, "", "no firmware file"}));
 
 // A one-file run against the simulator; the port comes as the arguments and Zendrak.dat say.
 struct PortCase {
     const char* Name;
-    int Com;                   // the COM number the port map gives the simulator
-    const char* Settings;      // Zendrak.dat's bytes; nullptr: no file
+    int Com;                        // the COM number the port map gives the simulator
+    const char* Settings;           // Zendrak.dat's bytes; nullptr: no file
     std::vector<std::string> Args;  // "@" stands for the simulator's device path
-    bool SettingsMessage;      // "Error open Zendrak.dat !!!" expected on stderr
+    bool SettingsMessage;           // "Error open Zendrak.dat !!!" expected on stderr
 };
 
 void PrintTo(const PortCase& c, std::ostream* os)
@@ -218,8 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
     Maps, CliListPorts,
     testing::Values(
         ListCase{"AscendingByNumber",
-                 "# the bench\nCOM12=/dev/ttyUSB1\n\n COM3 = /dev/serial/by-id/usb-x \n",
-                 0,
+                 "# the bench\nCOM12=/dev/ttyUSB1\n\n COM3 = /dev/serial/by-id/usb-x \n", 0,
                  "COM3  /dev/serial/by-id/usb-x  /dev/serial/by-id/usb-x  -  absent\n"
                  "COM12  /dev/ttyUSB1  /dev/ttyUSB1  -  absent\n",
                  ""},
@@ -253,8 +252,7 @@ TEST(CliWait, GivesUpAfterTheTimeAndSaysSo)
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(s.RunCli({"-p", s.LinkPath, "--wait", "0.6"}), 2);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(600));
-    EXPECT_TRUE(Contains(s.Cli.Err, s.LinkPath + ": no device appeared within 0.6 s"))
-        << s.Cli.Err;
+    EXPECT_TRUE(Contains(s.Cli.Err, s.LinkPath + ": no device appeared within 0.6 s")) << s.Cli.Err;
     EXPECT_TRUE(Contains(s.Cli.Err, Texts::ComErrorBoxText)) << s.Cli.Err;
     EXPECT_FALSE(s.LogExists());
 }
@@ -266,8 +264,9 @@ TEST(CliRememberedPorts, ListedWhileAbsentAndForgottenOnRequest)
     const std::string dir = MakeTempDir();
     const std::string file = dir + "/zendrak/assigned-ports";
     std::filesystem::create_directories(dir + "/zendrak");
-    WriteWholeFile(file, "COM97=/dev/serial/by-id/zendrak-test-gone-a\n"
-                         "COM98=/dev/serial/by-id/zendrak-test-gone-b\n");
+    WriteWholeFile(file,
+                   "COM97=/dev/serial/by-id/zendrak-test-gone-a\n"
+                   "COM98=/dev/serial/by-id/zendrak-test-gone-b\n");
     const std::map<std::string, std::string> env = {{"XDG_CONFIG_HOME", dir},
                                                     {"XDG_STATE_HOME", dir}};
     ChildProcess list;

@@ -16,13 +16,11 @@ struct TextCase {
 };
 
 const TextCase TextCases[] = {
-    {"COM1", 1},    {"COM9", 9},     {"COM12", 12},  {"COM99", 99},   {"COM100", 100},
-    {"COM255", 255}, {"com7", 7},    {"Com3", 3},    {"cOm42", 42},   {"COM256", 0},
-    {"COM999", 0},  {"COM1000", 0},  {"COM0", 0},    {"COM00", 0},    {"COM01", 0},
-    {"COM007", 0},  {"COM", 0},      {"", 0},        {"COMX", 0},     {"COM1x", 0},
-    {"COM 1", 0},   {"COM-1", 0},    {"COM+1", 0},
-    {"LPT1", 0},    {"CON1", 0},     {"C0M1", 0},    {"\x03OM1", 0},  {"\xC3OM1", 0},
-    {"/dev/ttyS0", 0}};
+    {"COM1", 1}, {"COM9", 9},  {"COM12", 12},  {"COM99", 99},  {"COM100", 100},  {"COM255", 255},
+    {"com7", 7}, {"Com3", 3},  {"cOm42", 42},  {"COM256", 0},  {"COM999", 0},    {"COM1000", 0},
+    {"COM0", 0}, {"COM00", 0}, {"COM01", 0},   {"COM007", 0},  {"COM", 0},       {"", 0},
+    {"COMX", 0}, {"COM1x", 0}, {"COM 1", 0},   {"COM-1", 0},   {"COM+1", 0},     {"LPT1", 0},
+    {"CON1", 0}, {"C0M1", 0},  {"\x03OM1", 0}, {"\xC3OM1", 0}, {"/dev/ttyS0", 0}};
 
 TEST(ComText, OneRuleForEveryPortText)
 {

@@ -13,10 +13,10 @@
 #include <QJsonObject>
 
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <filesystem>
 
 namespace {
 
@@ -54,10 +54,12 @@ testing::AssertionResult HoldsNoFileContent(const std::string& trace, const std:
         for (unsigned char c : file.substr(at, 8)) {
             char hex[5];
             std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            escaped += c >= 0x20 && c < 0x7F && c != '"' && c != '\\' ? std::string(1, char(c)) : hex;
+            escaped +=
+                c >= 0x20 && c < 0x7F && c != '"' && c != '\\' ? std::string(1, char(c)) : hex;
         }
         if (Contains(trace, escaped))
-            return testing::AssertionFailure() << "file bytes from offset " << at << " in the trace";
+            return testing::AssertionFailure()
+                   << "file bytes from offset " << at << " in the trace";
     }
     return testing::AssertionSuccess();
 }
@@ -201,7 +203,9 @@ TEST(CliJson, EveryLineIsAnEventAndTheLastOneIsTheEnd)
                                      .Succeeded();
     EXPECT_TRUE(SameBytes(s.Log(), expected.Bytes()));
     ASSERT_EQ(logEntries.size(), expected.Entries.size());
-    EXPECT_EQ(logEntries[4], "Datei wird \xC3\xBC" "bertragen....");
+    EXPECT_EQ(logEntries[4],
+              "Datei wird \xC3\xBC"
+              "bertragen....");
     s.StopSimulator();
     EXPECT_TRUE(SameBytes(s.Saved(1), font));
     EXPECT_TRUE(SameBytes(s.Saved(2), out));
@@ -211,8 +215,8 @@ TEST(CliJson, AUsageErrorEndsTheStream)
 {
     ChildProcess cli;
     const std::string dir = MakeTempDir();
-    ASSERT_TRUE(cli.Start(CliPath(), {"--json", "-p", "LPT1"}, {{"ZENDRAK_NO_PORT_DETECTION", "1"}},
-                          dir));
+    ASSERT_TRUE(
+        cli.Start(CliPath(), {"--json", "-p", "LPT1"}, {{"ZENDRAK_NO_PORT_DETECTION", "1"}}, dir));
     EXPECT_EQ(cli.Wait(60000), 2);
     const QJsonObject end = QJsonDocument::fromJson(QByteArray::fromStdString(cli.Out)).object();
     EXPECT_EQ(end.value("event").toString(), "end") << cli.Out;

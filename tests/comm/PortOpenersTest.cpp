@@ -54,10 +54,10 @@ TEST_F(FakeProc, FindsEveryOtherProcessWithTheDeviceOpenByAscendingId)
     Process("4711", "minicom", {"/dev/zero", "/dev/null"});
     Process("812", "cat", {"/dev/null"});
     Process("900", "bash", {"/dev/zero", regular, "/nonexistent"});  // other files only
-    Process("1000", "", {"/dev/null"});                                // comm unreadable
-    Process("555", "zendrak-cli", {"/dev/null"});                       // the caller itself
-    Process("self", "cat", {"/dev/null"});                              // not a process id
-    fs::create_directories(Root / "77");                               // fd not readable
+    Process("1000", "", {"/dev/null"});                              // comm unreadable
+    Process("555", "zendrak-cli", {"/dev/null"});                    // the caller itself
+    Process("self", "cat", {"/dev/null"});                           // not a process id
+    fs::create_directories(Root / "77");                             // fd not readable
 
     const std::vector<PortHolder> expected{
         {812, "cat"}, {1000, "an unnamed program"}, {4711, "minicom"}};
@@ -72,9 +72,9 @@ TEST(PortOpeners, PseudoTerminalsAreToldApartFromSerialDevices)
         unsigned Major, Minor;
         bool Pseudo;
     } cases[] = {
-        {136, 0, true},  {143, 9, true},  {128, 1, true},  {5, 2, true},   {3, 0, true},
-        {4, 64, false},  {188, 0, false}, {166, 0, false}, {5, 0, false},  {4, 1, false},
-        {144, 0, false},
+        {136, 0, true}, {143, 9, true}, {128, 1, true},  {5, 2, true},
+        {3, 0, true},   {4, 64, false}, {188, 0, false}, {166, 0, false},
+        {5, 0, false},  {4, 1, false},  {144, 0, false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(IsPseudoTerminal(makedev(c.Major, c.Minor)), c.Pseudo)

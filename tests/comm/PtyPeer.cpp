@@ -87,8 +87,7 @@ std::vector<uint8_t> PtyPeer::ReceiveUntilQuiet(int quietMs, int timeoutMs)
     const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         pollfd entry{Master, POLLIN, 0};
-        if (::poll(&entry, 1, std::min(quietMs, MsLeft(until))) <= 0 ||
-            !(entry.revents & POLLIN))
+        if (::poll(&entry, 1, std::min(quietMs, MsLeft(until))) <= 0 || !(entry.revents & POLLIN))
             break;
         uint8_t chunk[4096];
         const ssize_t n = ::read(Master, chunk, sizeof chunk);

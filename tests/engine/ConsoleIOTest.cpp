@@ -167,8 +167,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SendCase{"Ten", 10, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100}},
                       SendCase{"Eleven", 11, {81, 100}},
                       SendCase{"TwentyFive", 25, {36, 72, 84, 88, 92, 96, 100}},
-                      SendCase{"OneBlockAndTen", 20,
-                               {45, 55, 60, 65, 70, 75, 80, 85, 90, 95, 100}}),
+                      SendCase{
+                          "OneBlockAndTen", 20, {45, 55, 60, 65, 70, 75, 80, 85, 90, 95, 100}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(ConsoleIO, LargeFileProgressRisesToNinetyThenOneHundred)
@@ -223,16 +223,16 @@ TEST_P(StopByte, SendEndsAfterTheByteThatFollowsATailStopByte)
 
 INSTANTIATE_TEST_SUITE_P(
     Files, StopByte,
-    ::testing::Values(
-        StopCase{"JustBeforeTheTail", 25, 19, 21, {36, 72}},
-        StopCase{"InTheTailNotLast", 25, 22, 24, {36, 72, 84, 88, 92}},
-        StopCase{"InTheBlockPart", 25, 5, 25, {36, 72, 84, 88, 92, 96, 100}},
-        StopCase{"LastByte", 25, 24, 25, {36, 72, 84, 88, 92, 96, 100}},
-        // The first byte of a short file has nothing before it; a 0x02 there stops after the
-        // second byte.
-        StopCase{"FirstByteOfShortFile", 10, 0, 2, {10}},
-        StopCase{"NoneInShortFile", 10, -1, 10, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100}},
-        StopCase{"OneByteFile", 1, 0, 1, {100}}),
+    ::testing::Values(StopCase{"JustBeforeTheTail", 25, 19, 21, {36, 72}},
+                      StopCase{"InTheTailNotLast", 25, 22, 24, {36, 72, 84, 88, 92}},
+                      StopCase{"InTheBlockPart", 25, 5, 25, {36, 72, 84, 88, 92, 96, 100}},
+                      StopCase{"LastByte", 25, 24, 25, {36, 72, 84, 88, 92, 96, 100}},
+                      // The first byte of a short file has nothing before it; a 0x02 there stops
+                      // after the second byte.
+                      StopCase{"FirstByteOfShortFile", 10, 0, 2, {10}},
+                      StopCase{
+                          "NoneInShortFile", 10, -1, 10, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100}},
+                      StopCase{"OneByteFile", 1, 0, 1, {100}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(ConsoleIO, VanishedLineMakesTheSendFail)

@@ -91,8 +91,11 @@ struct PeerStep {
     PeerStep(std::string expect, std::vector<std::string> replies = {},
              std::string repeatUntil = {}, bool closeAfter = false,
              std::chrono::milliseconds delay = std::chrono::milliseconds(0))
-        : Expect(std::move(expect)), Replies(std::move(replies)),
-          RepeatUntil(std::move(repeatUntil)), CloseAfter(closeAfter), Delay(delay)
+        : Expect(std::move(expect)),
+          Replies(std::move(replies)),
+          RepeatUntil(std::move(repeatUntil)),
+          CloseAfter(closeAfter),
+          Delay(delay)
     {
     }
 
@@ -157,7 +160,6 @@ std::string AsText(const std::vector<uint8_t>& bytes);
 // The worker with its console operations and fields opened up for tests.
 class TestableFirmThread : public TFirmThread {
 public:
-    using TFirmThread::TFirmThread;
     using TFirmThread::ClearRecvBuffer;
     using TFirmThread::FileData;
     using TFirmThread::FileLen;
@@ -173,6 +175,7 @@ public:
     using TFirmThread::SendCommand;
     using TFirmThread::SendDataToPort;
     using TFirmThread::Step;
+    using TFirmThread::TFirmThread;
     using TFirmThread::UpdateLog;
 
     // A receive buffer as the run's start makes it.

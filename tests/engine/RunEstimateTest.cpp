@@ -46,8 +46,10 @@ TEST(SendRate, RateAndTimeLeft)
         {"never above the line rate", {{0.5, 15000}, {1, 20000}}, 11520, 3040 / 11520.0},
         // The buffers filled at once, then the line's own pace: the first burst falls out of
         // the two-second window.
-        {"a burst, then the line", {{0.1, 4000}, {1.1, 9000}, {2.1, 14000}, {3.1, 19000}},
-         5000, 4040 / 5000.0},
+        {"a burst, then the line",
+         {{0.1, 4000}, {1.1, 9000}, {2.1, 14000}, {3.1, 19000}},
+         5000,
+         4040 / 5000.0},
         {"a stalled line: no end in sight", {{1, 1000}, {3.5, 1000}, {4, 1000}}, 0, inf},
         {"all sent", {{1, 23040}}, 11520, 0},
     };

@@ -115,12 +115,16 @@ TEST_F(RunObject, TwoRunsSideBySideReportToTheirOwnObservers)
             "log SendRestart",
             "log Found StartUpControl",
             "sent l\r\n",
-            "log Datei wird \xFC" "bertragen....",
+            "log Datei wird \xFC"
+            "bertragen....",
             "begin " + font + " " + side.Run->FilesToSend().at(0).Sha256,
             "end " + font + " " + std::to_string(side.Bytes.size()) + " complete",
-            "log Datei vollst\xE4" "ndig \xFC" "bertragen",
+            "log Datei vollst\xE4"
+            "ndig \xFC"
+            "bertragen",
             "log fin: Die Datei wurde geladen.",
-            "log Alle Dateien wurden \xFC" "bertragen",
+            "log Alle Dateien wurden \xFC"
+            "bertragen",
             "sent s\r\n",
             "log Receiver starten",
             "log Terminated",

@@ -13,14 +13,22 @@ inline const std::string LoadingFirmware = "Loading firmware";
 inline const std::string SendRestart = "SendRestart";
 inline const std::string FoundStartUpControl = "Found StartUpControl";
 inline const std::string Connected = "Verbindung mit Receiver hergestellt (im Startmen\xFC)";
-inline const std::string Sending = "Datei wird \xFC" "bertragen....";
-inline const std::string Sent = "Datei vollst\xE4ndig \xFC" "bertragen";
-inline const std::string Accepted = "Datei wurde \xFC" "bernommen";
+inline const std::string Sending =
+    "Datei wird \xFC"
+    "bertragen....";
+inline const std::string Sent =
+    "Datei vollst\xE4ndig \xFC"
+    "bertragen";
+inline const std::string Accepted =
+    "Datei wurde \xFC"
+    "bernommen";
 inline const std::string Saving = "Datei wird gespeichert";
 inline const std::string Saved = "Speichern beendet";
 inline const std::string Fin = "fin: Die Datei wurde geladen.";
 inline const std::string Wrong = "wrong: Die Datei wurde abgewiesen.";
-inline const std::string AllSent = "Alle Dateien wurden \xFC" "bertragen";
+inline const std::string AllSent =
+    "Alle Dateien wurden \xFC"
+    "bertragen";
 inline const std::string Starting = "Receiver starten";
 inline const std::string Terminated = "Terminated";
 inline const std::string ReadError = "Lesefehler auf serieller Schnittstelle ";

@@ -31,8 +31,8 @@ TEST_F(UpdateRunTest, SilenceWhileVerifyingIsNotResetByOutputWithoutMarker)
                                   {"l\r\n", {}},
                                   {f, {"noise\r\n"}, "", false, std::chrono::milliseconds(16000)}});
     std::vector<std::string> log = {Expect::LoadingFirmware, "Loading file: " + FontName,
-                                    Expect::SendRestart, Expect::FoundStartUpControl,
-                                    Expect::Sending, Expect::Sent};
+                                    Expect::SendRestart,     Expect::FoundStartUpControl,
+                                    Expect::Sending,         Expect::Sent};
     for (int n = 10; n <= 60; n += 10)
         log.push_back("ST_WAITRESULT readNothing " + std::to_string(n));
     log.push_back(Expect::Starting);  // the read error itself is shown, not logged

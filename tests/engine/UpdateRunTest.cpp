@@ -85,7 +85,9 @@ std::vector<Scenario> Scenarios()
          "r\r\nl\r\n" + F + "s\r\n",
          true},
         {"FileRefused",
-         {{"r\r\n", {"Q9X-SUC\r\n"}}, {"l\r\n", {}}, {F, {"File OK!\r\n", "wrong crc\r\n"}},
+         {{"r\r\n", {"Q9X-SUC\r\n"}},
+          {"l\r\n", {}},
+          {F, {"File OK!\r\n", "wrong crc\r\n"}},
           {"s\r\n", {}}},
          {SendRestart, FoundStartUpControl, Sending, Sent, Accepted, Wrong, Starting, Terminated},
          "r\r\nl\r\n" + F + "s\r\n",
@@ -135,15 +137,18 @@ TEST_F(UpdateRunTest, SuccessfulRunWritesItsLogByteForByte)
          {"s\r\n", {}}});
     EXPECT_EQ(ReadFileBytes(Dir / "logUpdate.txt"),
               "Loading firmware\r\nLoading file: /fw/font.app\r\nSendRestart\r\n"
-              "Found StartUpControl\r\nDatei wird \xFC" "bertragen....\r\n"
-              "Datei vollst\xE4ndig \xFC" "bertragen\r\nDatei wurde \xFC" "bernommen\r\n"
+              "Found StartUpControl\r\nDatei wird \xFC"
+              "bertragen....\r\n"
+              "Datei vollst\xE4ndig \xFC"
+              "bertragen\r\nDatei wurde \xFC"
+              "bernommen\r\n"
               "Datei wird gespeichert\r\nSpeichern beendet\r\n"
-              "Alle Dateien wurden \xFC" "bertragen\r\nReceiver starten\r\nTerminated\r\n");
+              "Alle Dateien wurden \xFC"
+              "bertragen\r\nReceiver starten\r\nTerminated\r\n");
     EXPECT_EQ(Host.Progress(), (std::vector<int>{36, 72, 84, 88, 92, 96, 100, 0}));
-    EXPECT_EQ(Host.Statuses(),
-              (std::vector<std::string>{Expect::Sending, Expect::Sent, Expect::Accepted,
-                                        Expect::Saving, Expect::Saved, Expect::AllSent,
-                                        Expect::Starting}));
+    EXPECT_EQ(Host.Statuses(), (std::vector<std::string>{
+                                   Expect::Sending, Expect::Sent, Expect::Accepted, Expect::Saving,
+                                   Expect::Saved, Expect::AllSent, Expect::Starting}));
     EXPECT_EQ(Host.FileNameCalls(), std::vector<std::string>{FontName});
     EXPECT_TRUE(Host.Succeeded());
 }
@@ -163,8 +168,7 @@ TEST_F(UpdateRunTest, TwoFilesEachWithItsOwnLoadAndProgress)
                                                "Next file: " + DecoderName, Sending, Sent, Saving,
                                                Saved, AllSent, Starting, Terminated}));
     EXPECT_EQ(line, "r\r\nl\r\n" + F + "l\r\n" + D + "s\r\n");
-    EXPECT_EQ(Host.Progress(),
-              (std::vector<int>{36, 72, 84, 88, 92, 96, 100, 69, 84, 92, 100, 0}));
+    EXPECT_EQ(Host.Progress(), (std::vector<int>{36, 72, 84, 88, 92, 96, 100, 69, 84, 92, 100, 0}));
     EXPECT_EQ(Host.FileNameCalls(), (std::vector<std::string>{FontName, DecoderName}));
     EXPECT_TRUE(Host.Succeeded());
 }
@@ -182,8 +186,8 @@ TEST_F(UpdateRunTest, UnrecognisedOutputCountsOverAllFilesOfTheRun)
         Run({{"r\r\n", {"Q9X-SUC\r\n"}}, {"l\r\n", {}}, {F, first}, {"l\r\n", {}}, {D, second}});
     using namespace Expect;
     EXPECT_EQ(Log(), (std::vector<std::string>{LoadingFirmware, "Loading file: " + FontName,
-                                               SendRestart, FoundStartUpControl, Sending, Sent,
-                                               Fin, "Next file: " + DecoderName, Sending, Sent,
+                                               SendRestart, FoundStartUpControl, Sending, Sent, Fin,
+                                               "Next file: " + DecoderName, Sending, Sent,
                                                "readStuff > 60", Terminated}));
     EXPECT_EQ(line, "r\r\nl\r\n" + F + "l\r\n" + D);  // no start command
     EXPECT_FALSE(Host.Succeeded());
@@ -251,9 +255,8 @@ TEST_F(UpdateRunTest, StoringThatNeverEndsIsCutOffByTime)
 {
     Host.Files = {{FontName, Font}};
     PeerStep storing{F, {"Write Sector 1\r\n", "Write Sector 2\r\n"}, "s\r\n"};
-    const std::string line =
-        Run({{"r\r\n", {"Q9X-SUC\r\n"}}, {"l\r\n", {}}, storing}, std::chrono::milliseconds(200),
-            std::chrono::seconds(2));
+    const std::string line = Run({{"r\r\n", {"Q9X-SUC\r\n"}}, {"l\r\n", {}}, storing},
+                                 std::chrono::milliseconds(200), std::chrono::seconds(2));
     using namespace Expect;
     EXPECT_EQ(Log(), (std::vector<std::string>{LoadingFirmware, "Loading file: " + FontName,
                                                SendRestart, FoundStartUpControl, Sending, Sent,
@@ -268,9 +271,9 @@ TEST_F(UpdateRunTest, PortErrorOnTheStartCommandLeavesSuccessAndNoLog)
     Host.Files = {{FontName, Font}};
     TestableFirmThread worker(true, Host);
     {
-        ScriptedPeer peer(Line, {{"r\r\n", {"Q9X-SUC\r\n"}},
-                                 {"l\r\n", {}},
-                                 {F, {"fin\r\n"}, "", /*CloseAfter=*/true}});
+        ScriptedPeer peer(
+            Line,
+            {{"r\r\n", {"Q9X-SUC\r\n"}}, {"l\r\n", {}}, {F, {"fin\r\n"}, "", /*CloseAfter=*/true}});
         EXPECT_THROW(worker.RunUpdate(), ECommError);
     }
     EXPECT_TRUE(Host.Succeeded());

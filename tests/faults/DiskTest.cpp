@@ -7,15 +7,15 @@
 #include "SimDriver.h"
 #include "SystemTexts.h"
 
-#include <cerrno>
-#include <csignal>
 #include <fcntl.h>
-#include <filesystem>
-#include <set>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <set>
 
 namespace {
 
@@ -74,8 +74,9 @@ int RunCliIn(Scenario& s, const std::string& dir, long fsizeLimit)
     std::vector<std::string> args = {"-C", dir, "-p", "COM1"};
     std::string program = CliPath();
     if (fsizeLimit >= 0) {
-        args.insert(args.begin(), {"-c", "trap '' XFSZ; exec prlimit --fsize=" +
-                                             std::to_string(fsizeLimit) + " -- \"$0\" \"$@\"",
+        args.insert(args.begin(), {"-c",
+                                   "trap '' XFSZ; exec prlimit --fsize=" +
+                                       std::to_string(fsizeLimit) + " -- \"$0\" \"$@\"",
                                    CliPath()});
         program = "/bin/sh";
     }

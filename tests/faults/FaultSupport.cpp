@@ -54,8 +54,8 @@ testing::AssertionResult EarlierLogKeptOrReplacedWhole(const std::string& log)
     if (StartsWith(log, first) && EndsWith(log, last) &&
         log.find("an earlier run") == std::string::npos)
         return testing::AssertionSuccess() << "a whole new log";
-    return testing::AssertionFailure() << "neither the earlier log nor a whole new one:"
-                                       << ShowLog(log);
+    return testing::AssertionFailure()
+           << "neither the earlier log nor a whole new one:" << ShowLog(log);
 }
 
 testing::AssertionResult PrefixOf(const std::string& sent, const std::string& file)
@@ -77,8 +77,9 @@ testing::AssertionResult ClearOutcome(const ChildProcess& cli, int status)
     }();
     if ((status == 0 && line == Texts::UpdateOk) || (status == 1 && line == Texts::UpdateError))
         return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "exit status " << status << ", last line \"" << line
-                                       << "\", stderr:\n" << cli.Err;
+    return testing::AssertionFailure()
+           << "exit status " << status << ", last line \"" << line << "\", stderr:\n"
+           << cli.Err;
 }
 
 bool StartCli(Scenario& s, ChildProcess& cli, const std::vector<std::string>& args)

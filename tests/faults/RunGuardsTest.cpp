@@ -91,21 +91,21 @@ TEST_P(UnusableFirmFile, StopsTheStartWithNothingSent)
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, UnusableFirmFile,
-    testing::Values(
-        UnusableFile{"LockedByAnotherProgram",
-                     [](Scenario& s, int& held) {
-                         held = ::open(s.Path("font.app").c_str(), O_RDONLY);
-                         return held >= 0 && ::flock(held, LOCK_SH) == 0;
-                     },
-                     "another program has it locked"},
-        UnusableFile{"CannotBeOpened",
-                     [](Scenario& s, int&) {
-                         const std::string target = UnopenableRegularFile(s.Dir);
-                         std::filesystem::remove(s.Path("font.app"));
-                         return !target.empty() &&
-                                ::symlink(target.c_str(), s.Path("font.app").c_str()) == 0;
-                     },
-                     "cannot be opened for reading"}),
+    testing::Values(UnusableFile{"LockedByAnotherProgram",
+                                 [](Scenario& s, int& held) {
+                                     held = ::open(s.Path("font.app").c_str(), O_RDONLY);
+                                     return held >= 0 && ::flock(held, LOCK_SH) == 0;
+                                 },
+                                 "another program has it locked"},
+                    UnusableFile{"CannotBeOpened",
+                                 [](Scenario& s, int&) {
+                                     const std::string target = UnopenableRegularFile(s.Dir);
+                                     std::filesystem::remove(s.Path("font.app"));
+                                     return !target.empty() &&
+                                            ::symlink(target.c_str(), s.Path("font.app").c_str()) ==
+                                                0;
+                                 },
+                                 "cannot be opened for reading"}),
     [](const auto& info) { return std::string(info.param.Case); });
 
 TEST(OneRunPerFolder, ASecondRunInTheSameFolderRefusesAndSendsNothing)

@@ -7,15 +7,15 @@
 #include "SimDriver.h"
 #include "SystemTexts.h"
 
-#include <chrono>
-#include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <thread>
 
 namespace {
 

@@ -68,26 +68,35 @@ void StopAfterFile(Scenario& s, int delayMs)
     s.StopSimulator();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, Vanish,
-    testing::Values(
-        // Restarting: gone before the start-up output.
-        VanishCase{"WhileConnecting", {"--boot-delay", "5000"},
-                   [](Scenario& s) { StopAfterTranscript(s, "r\n", 600); }, false},
-        // Mid-file: the line closes after 3000 bytes of the file.
-        VanishCase{"MidFile", {"--vanish-after", "3000"}, nullptr, false},
-        // Mid-file at the line rate, by the device going away at once.
-        VanishCase{"MidFileAtLineRate", {"--rate", "11520"},
-                   [](Scenario& s) { StopAfterTranscript(s, "r\nl\n", 1200); }, false},
-        // The file is in; the verdict has not come yet.
-        VanishCase{"WaitingForTheVerdict", {"--verdict-delay", "8000"},
-                   [](Scenario& s) { StopAfterFile(s, 300); }, false},
-        // The file is verified; the receiver is storing it.
-        VanishCase{"WhileStoring", {"--saved-chatter", "forever", "--burst-gap", "300"},
-                   [](Scenario& s) { StopAfterFile(s, 800); }, false},
-        // Gone right after the start command: the run had succeeded.
-        VanishCase{"AtTheStartCommand", {"--linger", "0"}, nullptr, true}),
-    [](const testing::TestParamInfo<VanishCase>& info) { return info.param.Name; });
+INSTANTIATE_TEST_SUITE_P(Faults, Vanish,
+                         testing::Values(
+                             // Restarting: gone before the start-up output.
+                             VanishCase{"WhileConnecting",
+                                        {"--boot-delay", "5000"},
+                                        [](Scenario& s) { StopAfterTranscript(s, "r\n", 600); },
+                                        false},
+                             // Mid-file: the line closes after 3000 bytes of the file.
+                             VanishCase{"MidFile", {"--vanish-after", "3000"}, nullptr, false},
+                             // Mid-file at the line rate, by the device going away at once.
+                             VanishCase{"MidFileAtLineRate",
+                                        {"--rate", "11520"},
+                                        [](Scenario& s) { StopAfterTranscript(s, "r\nl\n", 1200); },
+                                        false},
+                             // The file is in; the verdict has not come yet.
+                             VanishCase{"WaitingForTheVerdict",
+                                        {"--verdict-delay", "8000"},
+                                        [](Scenario& s) { StopAfterFile(s, 300); },
+                                        false},
+                             // The file is verified; the receiver is storing it.
+                             VanishCase{"WhileStoring",
+                                        {"--saved-chatter", "forever", "--burst-gap", "300"},
+                                        [](Scenario& s) { StopAfterFile(s, 800); },
+                                        false},
+                             // Gone right after the start command: the run had succeeded.
+                             VanishCase{"AtTheStartCommand", {"--linger", "0"}, nullptr, true}),
+                         [](const testing::TestParamInfo<VanishCase>& info) {
+                             return info.param.Name;
+                         });
 
 // The device vanishes at random moments of a run; the seed is printed for a rerun.
 TEST(VanishAtRandom, EveryMomentEndsClearly)

@@ -4,17 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <map>
 #include <optional>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -61,27 +61,50 @@ struct Layout {
     const char* Description;
     std::map<std::string, std::string> Files;  // name -> contents
     bool ReadResult;
-    std::vector<std::string> Listed;           // FirmFileNames, filled slots
-    std::vector<int32_t> Iteration;            // first, next..., up to the first 0
-    std::vector<int32_t> Sizes;                // per slot
+    std::vector<std::string> Listed;  // FirmFileNames, filled slots
+    std::vector<int32_t> Iteration;   // first, next..., up to the first 0
+    std::vector<int32_t> Sizes;       // per slot
 };
 
 const std::vector<Layout> Layouts{
-    {"all three", {{"font.app", "F"}, {"decoder.app", "DD"}, {"out.app", "OOO"}}, true,
-     {"font.app", "decoder.app", "out.app"}, {1, 2, 3, 0}, {1, 2, 3}},
-    {"decoder and out", {{"decoder.app", "DD"}, {"out.app", "OOO"}}, true,
-     {"decoder.app", "out.app"}, {1, 2, 0}, {2, 3, 0}},
+    {"all three",
+     {{"font.app", "F"}, {"decoder.app", "DD"}, {"out.app", "OOO"}},
+     true,
+     {"font.app", "decoder.app", "out.app"},
+     {1, 2, 3, 0},
+     {1, 2, 3}},
+    {"decoder and out",
+     {{"decoder.app", "DD"}, {"out.app", "OOO"}},
+     true,
+     {"decoder.app", "out.app"},
+     {1, 2, 0},
+     {2, 3, 0}},
     {"font only", {{"font.app", "FFFF"}}, true, {"font.app"}, {1, 0}, {4, 0, 0}},
     {"out only", {{"out.app", "O"}}, true, {"out.app"}, {1, 0}, {1, 0, 0}},
-    {"empty font, out", {{"font.app", ""}, {"out.app", "OO"}}, true, {"font.app", "out.app"},
-     {2, 0}, {0, 2, 0}},
-    {"all empty", {{"font.app", ""}, {"decoder.app", ""}}, true, {"font.app", "decoder.app"},
-     {0}, {0, 0, 0}},
+    {"empty font, out",
+     {{"font.app", ""}, {"out.app", "OO"}},
+     true,
+     {"font.app", "out.app"},
+     {2, 0},
+     {0, 2, 0}},
+    {"all empty",
+     {{"font.app", ""}, {"decoder.app", ""}},
+     true,
+     {"font.app", "decoder.app"},
+     {0},
+     {0, 0, 0}},
     {"font and out, decoder empty",
-     {{"font.app", "F"}, {"decoder.app", ""}, {"out.app", "O"}}, true,
-     {"font.app", "decoder.app", "out.app"}, {1, 3, 0}, {1, 0, 1}},
+     {{"font.app", "F"}, {"decoder.app", ""}, {"out.app", "O"}},
+     true,
+     {"font.app", "decoder.app", "out.app"},
+     {1, 3, 0},
+     {1, 0, 1}},
     {"none", {}, false, {}, {0}, {0, 0, 0}},
-    {"other files only", {{"font.bin", "x"}, {"Font.app", "x"}, {"readme", "x"}}, false, {}, {0},
+    {"other files only",
+     {{"font.bin", "x"}, {"Font.app", "x"}, {"readme", "x"}},
+     false,
+     {},
+     {0},
      {0, 0, 0}},
 };
 
@@ -108,8 +131,9 @@ TEST_F(FirmFileSetTest, LayoutsListLoadAndIterateAsFound)
             if (layout.Sizes[slot] == 0)
                 continue;
             const std::string& name = layout.Listed[slot];
-            const std::string bytes(reinterpret_cast<const char*>(Set.GetFileBuffer(int32_t(slot + 1))),
-                                    size_t(layout.Sizes[slot]));
+            const std::string bytes(
+                reinterpret_cast<const char*>(Set.GetFileBuffer(int32_t(slot + 1))),
+                size_t(layout.Sizes[slot]));
             EXPECT_EQ(bytes, layout.Files.at(name));
         }
     }
@@ -339,7 +363,8 @@ TEST_F(FirmFileSetTest, AllByteValuesArriveUnchanged)
     Set.BuildFirmFileList();
     ASSERT_TRUE(Set.ReadFirmFiles());
     ASSERT_EQ(Set.GetFileSize(1), int32_t(bytes.size()));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(Set.GetFileBuffer(1)), bytes.size()), bytes);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(Set.GetFileBuffer(1)), bytes.size()),
+              bytes);
 }
 
 TEST_F(FirmFileSetTest, ReleaseFreesBlocksAndKeepsNames)

@@ -4,16 +4,16 @@
 #include "MainThread.h"
 #include "StartUnit.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QApplication>
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 
 #ifndef ZENDRAK_SIM_PATH
@@ -104,8 +104,9 @@ ReceiverSimulator::ReceiverSimulator(const QString& link, const QStringList& opt
     Process.start(QStringLiteral(ZENDRAK_SIM_PATH), arguments);
     // The simulator prints its terminal's path once the line (and the link) are in place.
     Ready = Process.waitForStarted(5000) &&
-            WaitUntil([this] { return Process.canReadLine() || Process.state() == QProcess::NotRunning; },
-                      10000) &&
+            WaitUntil(
+                [this] { return Process.canReadLine() || Process.state() == QProcess::NotRunning; },
+                10000) &&
             Process.canReadLine() && QFile::exists(link);
 }
 

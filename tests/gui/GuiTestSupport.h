@@ -9,11 +9,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPointer>
-#include <QRect>
-#include <QWidget>
 #include <QProcess>
+#include <QRect>
 #include <QString>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <functional>
 #include <string>
 #include <vector>

@@ -42,8 +42,8 @@ private slots:
         };
         for (const auto& c : cases) {
             const ProgramOptions options = ParseProgramOptions(c.Args);
-            const QByteArray name = QByteArray::number(int(c.Args.size())) + " args, first: " +
-                                    (c.Args.empty() ? "" : c.Args[0].c_str());
+            const QByteArray name = QByteArray::number(int(c.Args.size())) +
+                                    " args, first: " + (c.Args.empty() ? "" : c.Args[0].c_str());
             QVERIFY2(options.What == c.What, name.constData());
             if (c.What == Action::Run)
                 QCOMPARE(options.Folder, c.Folder);
@@ -88,20 +88,27 @@ private slots:
             RunFailure Cause;
         } cases[] = {
             {"no log", {}, RunFailure::LineLost},
-            {"silence", {"Bitte warten... 16", Texts::StatusNoConnection, end},
+            {"silence",
+             {"Bitte warten... 16", Texts::StatusNoConnection, end},
              RunFailure::NoConnection},
-            {"garbage while connecting", {"SendRestart", Texts::LogConnectReadStuffLimit, end},
+            {"garbage while connecting",
+             {"SendRestart", Texts::LogConnectReadStuffLimit, end},
              RunFailure::NoConnection},
             {"refused", {Texts::StatusFileSent, Texts::StatusWrong, end}, RunFailure::FileRefused},
-            {"silent verdict", {Texts::StatusFileSent, "ST_WAITRESULT readNothing 60", end},
+            {"silent verdict",
+             {Texts::StatusFileSent, "ST_WAITRESULT readNothing 60", end},
              RunFailure::LineLost},
-            {"send failed", {Texts::StatusSendingFile4, Texts::LogSendDataToPortError, end},
+            {"send failed",
+             {Texts::StatusSendingFile4, Texts::LogSendDataToPortError, end},
              RunFailure::LineLost},
-            {"never stored", {saving, "ST_WAITSAVED readNothing 60", Texts::StatusReadError, end},
+            {"never stored",
+             {saving, "ST_WAITSAVED readNothing 60", Texts::StatusReadError, end},
              RunFailure::NothingStored},
-            {"first stored, second not", {saving, saved, next, saving, end},
+            {"first stored, second not",
+             {saving, saved, next, saving, end},
              RunFailure::NothingStored},
-            {"stored, then garbage", {saving, saved, next, "readStuff > 60", end},
+            {"stored, then garbage",
+             {saving, saved, next, "readStuff > 60", end},
              RunFailure::LineLost},
         };
         for (const auto& c : cases) {
@@ -118,7 +125,9 @@ private slots:
         recorder.LogEntry("from an earlier run");
         recorder.Reset();
         for (const char* entry : {"Loading firmware", "wrong: Die Datei wurde abgewiesen.",
-                                  "Datei vollst\xE4ndig \xFC" "bertragen", "Terminated"})
+                                  "Datei vollst\xE4ndig \xFC"
+                                  "bertragen",
+                                  "Terminated"})
             recorder.LogEntry(entry);
         QVERIFY(recorder.WrittenLog().empty());
         recorder.RunEnds(RunOutcome::Error, "/f/logUpdate.txt");
@@ -129,8 +138,8 @@ private slots:
         const std::string details = UpdateErrorDetails(entries, "SHOWN-PATH", true);
         QVERIFY(details.rfind("File refused", 0) == 0);  // the advice first
         QVERIFY(details.find("SHOWN-PATH:\nLoading firmware\nwrong:") != std::string::npos);
-        QVERIFY(details.find("\nDatei vollst\xE4ndig \xFC" "bertragen\nTerminated\n") !=
-                std::string::npos);
+        QVERIFY(details.find("\nDatei vollst\xE4ndig \xFC"
+                             "bertragen\nTerminated\n") != std::string::npos);
 
         // A run that wrote no log: whatever its entries say, the line was lost.
         const std::string unwritten = UpdateErrorDetails(entries, "SHOWN-PATH", false);
@@ -141,11 +150,17 @@ private slots:
 
     void updateErrorBoxOffersTheDetails()
     {
-        const std::vector<std::string> entries{
-            "Loading firmware", "Loading file: /home/tech/firmware/font.app", "SendRestart",
-            "Found StartUpControl", "Datei wird \xFC" "bertragen....",
-            "Datei vollst\xE4ndig \xFC" "bertragen", "wrong: Die Datei wurde abgewiesen.",
-            "Receiver starten", "Terminated"};
+        const std::vector<std::string> entries{"Loading firmware",
+                                               "Loading file: /home/tech/firmware/font.app",
+                                               "SendRestart",
+                                               "Found StartUpControl",
+                                               "Datei wird \xFC"
+                                               "bertragen....",
+                                               "Datei vollst\xE4ndig \xFC"
+                                               "bertragen",
+                                               "wrong: Die Datei wurde abgewiesen.",
+                                               "Receiver starten",
+                                               "Terminated"};
         const std::string details =
             UpdateErrorDetails(entries, "/home/tech/firmware/logUpdate.txt", true);
         QtMessageService qtBoxes;

@@ -141,7 +141,7 @@ private slots:
         QCOMPARE(box.Request.Caption, std::string("Corvalt"));
         QVERIFY(box.Request.Icon == MsgIcon::Warning);
         QVERIFY(box.OnMainThread);
-        QVERIFY(box.StartEnabled);    // the controls are enabled while the box shows
+        QVERIFY(box.StartEnabled);  // the controls are enabled while the box shows
         QVERIFY(box.PortBoxEnabled);
         QVERIFY(!Form->FCommPort->PortOpen);
         QVERIFY(!Form->UpdateSucceeded);
@@ -164,7 +164,8 @@ private slots:
         ReceiverSimulator receiver(Workspace->Path("receiver"), {"--vanish-after", "100"});
         QVERIFY(receiver.Started());
         Workspace->Write("logUpdate.txt",
-                         "Loading firmware\r\nAlle Dateien wurden \xFC" "bertragen\r\n");
+                         "Loading firmware\r\nAlle Dateien wurden \xFC"
+                         "bertragen\r\n");
         CreateWindow("COM2=" + Link("receiver") + "\n", 2);
         QTest::mouseClick(Form->ButtonStart, Qt::LeftButton);
         QVERIFY2(WaitForEnd(), qPrintable(Diagnosis(receiver)));
@@ -239,8 +240,8 @@ private slots:
         QVERIFY(Form->UpdateRunning);
         QVERIFY(!Form->close());
         QVERIFY(Form->isVisible());
-        QCOMPARE(Boxes->Texts(),
-                 std::vector<std::string>{"Update in progress. Please wait until it has finished."});
+        QCOMPARE(Boxes->Texts(), std::vector<std::string>{
+                                     "Update in progress. Please wait until it has finished."});
         QCOMPARE(Boxes->Boxes[0].Request.Caption, std::string("Corvalt"));
         QVERIFY(Boxes->Boxes[0].Request.Icon == MsgIcon::Warning);
         QVERIFY2(WaitForEnd(), qPrintable(Diagnosis(receiver)));

@@ -1,17 +1,20 @@
 // SPDX-License-Identifier: MIT
 // The main window offscreen: its form, start-up with and without the settings file, the port
 // box, typing and choosing in it, and the starts that never reach the receiver.
+#include "Exceptions.h"
+#include "FolderLock.h"
 #include "GuiTestSupport.h"
 #include "PortSettings.h"
+#include "QtMessageService.h"
 #include "SerialPortKey.h"
 #include "StartUnit.h"
 #include "SystemTexts.h"
 #include "Win1252.h"
 #include "comm_port.h"
-#include "Exceptions.h"
-#include "FolderLock.h"
-#include "QtMessageService.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -26,9 +29,6 @@
 #include <QStatusBar>
 #include <QTest>
 #include <memory>
-#include <sys/file.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -176,8 +176,8 @@ private slots:
         QVERIFY(next == Form->CBoxPortName || Form->CBoxPortName->isAncestorOf(next));
 
         // Fits its controls: nothing sticks out of the client area.
-        for (QWidget* control : {static_cast<QWidget*>(Form->LabelSend),
-                                 static_cast<QWidget*>(Form->ProgressBar1)})
+        for (QWidget* control :
+             {static_cast<QWidget*>(Form->LabelSend), static_cast<QWidget*>(Form->ProgressBar1)})
             QVERIFY(Form->centralWidget()->rect().contains(control->geometry()));
         QVERIFY(Boxes->Boxes.empty());
     }
@@ -232,7 +232,8 @@ private slots:
         // Out of order in the file, 25 of them: listed by number, the first 19 only.
         std::string ports = "# the receiver's adapters\n\n";
         for (int n = 25; n >= 1; --n)
-            ports += "  COM" + std::to_string(n) + " = /dev/zendrak-test-" + std::to_string(n) + "\n";
+            ports +=
+                "  COM" + std::to_string(n) + " = /dev/zendrak-test-" + std::to_string(n) + "\n";
         Workspace->WritePortsFile(ports);
         Workspace->Write("Zendrak.dat", "\x13");  // 19: the last one listed
         CreateWindow();
@@ -336,7 +337,8 @@ private slots:
             Form->ListComPorts();
             QFAIL("no range error");
         } catch (const ERangeError& error) {
-            QCOMPARE(error.Message, std::string("Fehler bei Bereichspr\xFC" "fung"));
+            QCOMPARE(error.Message, std::string("Fehler bei Bereichspr\xFC"
+                                                "fung"));
         }
         QCOMPARE(ItemTexts(Form->CBoxPortName), (QStringList{"COM1", "XY"}));
         QCOMPARE(Form->CBoxPortName->currentIndex(), -1);
@@ -380,11 +382,11 @@ private slots:
             uint8_t Number;
             std::string File;
         } steps[] = {
-            {'C', "C", 3, "\x03"},   {'O', "CO", 3, "\x03"},   {'M', "COM", 3, "\x03"},
-            {'1', "COM1", 1, "\x01"}, {'2', "COM12", 12, "\x0C"}, {0, "COM1", 1, "\x01"},
-            {'x', "COM1x", 1, "\x01"}, {0, "COM1", 1, "\x01"},    {'0', "COM10", 10, "\x0A"},
-            {'7', "COM107", 10, "\x0A"}, {0, "COM10", 10, "\x0A"}, {0, "COM1", 1, "\x01"},
-            {0, "COM", 1, "\x01"},    {'Z', "COMZ", 1, "\x01"},
+            {'C', "C", 3, "\x03"},       {'O', "CO", 3, "\x03"},     {'M', "COM", 3, "\x03"},
+            {'1', "COM1", 1, "\x01"},    {'2', "COM12", 12, "\x0C"}, {0, "COM1", 1, "\x01"},
+            {'x', "COM1x", 1, "\x01"},   {0, "COM1", 1, "\x01"},     {'0', "COM10", 10, "\x0A"},
+            {'7', "COM107", 10, "\x0A"}, {0, "COM10", 10, "\x0A"},   {0, "COM1", 1, "\x01"},
+            {0, "COM", 1, "\x01"},       {'Z', "COMZ", 1, "\x01"},
         };
         for (const auto& step : steps) {
             if (step.Key != 0)
@@ -434,9 +436,8 @@ private slots:
         Workspace->WritePortsFile("COM1=/dev/null\n");
         // Read-only, for root as well: read at start, never replaced.
         Workspace->Write("Zendrak.dat", "\x01");
-        QVERIFY(QFile::setPermissions(Workspace->Path("Zendrak.dat"), QFile::ReadOwner |
-                                                                          QFile::ReadGroup |
-                                                                          QFile::ReadOther));
+        QVERIFY(QFile::setPermissions(Workspace->Path("Zendrak.dat"),
+                                      QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         CreateWindow();
         QVERIFY(Boxes->Boxes.empty());
         QLineEdit* edit = Form->CBoxPortName->lineEdit();
@@ -485,10 +486,11 @@ private slots:
         Workspace->WriteFirmwareFiles();
         CreateWindow();
         Form->SetStatusText(QStringLiteral("Update OK"));  // an earlier run's outcome
-        for (int attempt = 0; attempt < 2; ++attempt) {  // the second start fails the same way
+        for (int attempt = 0; attempt < 2; ++attempt) {    // the second start fails the same way
             Boxes->Boxes.clear();
             QTest::mouseClick(Form->ButtonStart, Qt::LeftButton);
-            QCOMPARE(Boxes->Texts(), (std::vector<std::string>{"COM Error", openBox.toStdString()}));
+            QCOMPARE(Boxes->Texts(),
+                     (std::vector<std::string>{"COM Error", openBox.toStdString()}));
             QCOMPARE(Boxes->Boxes[0].Request.Caption, std::string("error"));
             QVERIFY(Boxes->Boxes[0].Request.Icon == MsgIcon::Warning);
             QVERIFY(!Boxes->Boxes[0].Request.Details.empty());  // what the error means
@@ -503,7 +505,8 @@ private slots:
             QVERIFY(!Form->UpdateRunning);
             QCOMPARE(Form->StatusText(), QString());
         }
-        const std::string device = std::string("\\\\.\\COM") + std::to_string(int(uint8_t(settings[0])));
+        const std::string device =
+            std::string("\\\\.\\COM") + std::to_string(int(uint8_t(settings[0])));
         QCOMPARE(Form->FCommPort->PortName, device);
         FolderLock probe;  // the failed start let go of the folder
         QVERIFY(probe.Take(".") == FolderLock::Result::Taken);
@@ -518,19 +521,19 @@ private slots:
     void startRefusedBeforeTheLine()
     {
         QFETCH(bool, folderHeld);
-        const std::string box =
-            folderHeld ? std::string(Texts::AnotherUpdateRunning)
-                       : "Cannot use the firmware file " +
-                             Workspace->Path("decoder.app").toStdString() +
-                             ": another program has it locked. Nothing was sent.";
+        const std::string box = folderHeld
+                                    ? std::string(Texts::AnotherUpdateRunning)
+                                    : "Cannot use the firmware file " +
+                                          Workspace->Path("decoder.app").toStdString() +
+                                          ": another program has it locked. Nothing was sent.";
         Workspace->Write("Zendrak.dat", "\x01");
         Workspace->WritePortsFile("COM1=/dev/null\n");
         Workspace->WriteFirmwareFiles();
         // Another run's lock on the folder, or another program's lock on a file (either is
         // another open file description, as another process has).
         FolderLock otherRun;
-        const int lockedFile = ::open(Workspace->Path("decoder.app").toLocal8Bit().constData(),
-                                      O_RDONLY);
+        const int lockedFile =
+            ::open(Workspace->Path("decoder.app").toLocal8Bit().constData(), O_RDONLY);
         if (folderHeld)
             QVERIFY(otherRun.Take(".") == FolderLock::Result::Taken);
         else
@@ -577,8 +580,7 @@ private slots:
             {QStringLiteral("/home/tech/") + QString(30, 'x') + "/firmware/release-2026-12/" +
                  QString(40, 'y') + "/decoder.app",
              true},
-            {QString::fromUtf8("/home/techniker/Aufträge/") + QString(80, 'z') + "/font.app",
-             true},
+            {QString::fromUtf8("/home/techniker/Aufträge/") + QString(80, 'z') + "/font.app", true},
             {QStringLiteral("Update OK"), false},
             {QString(), false},
         };

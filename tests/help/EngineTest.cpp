@@ -34,8 +34,7 @@ THtmlHelpAEntry Engine()
 {
     static THtmlHelpAEntry entry = [] {
         void* library = dlopen(EngineLibrary, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-        return library ? reinterpret_cast<THtmlHelpAEntry>(dlsym(library, "HtmlHelpA"))
-                       : nullptr;
+        return library ? reinterpret_cast<THtmlHelpAEntry>(dlsym(library, "HtmlHelpA")) : nullptr;
     }();
     return entry;
 }
@@ -96,17 +95,17 @@ TEST_F(EngineTest, TableOfContentsOpensTheDefaultTopicWithTheContentsTree)
     QWidget* window = windows[0];
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(Topic(window), "/index.htm");
-    EXPECT_TRUE(window->windowTitle().startsWith("Zendrak Help")) << window->windowTitle().toStdString();
-    EXPECT_EQ(TopLevelTitles(window),
-              (QStringList{"Welcome to Zendrak", "Messages", "Files", "zendrak-cli",
-                           "The receiver simulator"}));
+    EXPECT_TRUE(window->windowTitle().startsWith("Zendrak Help"))
+        << window->windowTitle().toStdString();
+    EXPECT_EQ(TopLevelTitles(window), (QStringList{"Welcome to Zendrak", "Messages", "Files",
+                                                   "zendrak-cli", "The receiver simulator"}));
     auto* tree = window->findChild<QTreeWidget*>("contentsTree");
     ASSERT_NE(tree, nullptr);
     QStringList welcomeChildren;
     for (int i = 0; i < tree->topLevelItem(0)->childCount(); ++i)
         welcomeChildren << tree->topLevelItem(0)->child(i)->text(0);
-    EXPECT_EQ(welcomeChildren, (QStringList{"Connecting the receiver", "Choosing the port",
-                                            "Running an update"}));
+    EXPECT_EQ(welcomeChildren,
+              (QStringList{"Connecting the receiver", "Choosing the port", "Running an update"}));
     EXPECT_EQ(tree->topLevelItem(1)->childCount(), 10);  // one entry per message
     ASSERT_NE(tree->currentItem(), nullptr);
     EXPECT_EQ(tree->currentItem()->text(0), "Welcome to Zendrak");
@@ -121,7 +120,8 @@ TEST_F(EngineTest, OneWindowPerFileIsReused)
     Call(HelpFile, HH_DISPLAY_TOPIC);
     Call(std::string(HelpFile) + "::/port.htm", HH_DISPLAY_TOPIC);
     // The same file under another spelling of its path.
-    const QString other = QFileInfo(HelpFile).absolutePath() + "/./" + QFileInfo(HelpFile).fileName();
+    const QString other =
+        QFileInfo(HelpFile).absolutePath() + "/./" + QFileInfo(HelpFile).fileName();
     Call(other.toStdString(), HH_DISPLAY_TOC);
     ASSERT_EQ(HelpWindows().size(), 1u);
     // Help again on the open window raises it on the page the user is on.
@@ -241,11 +241,9 @@ TEST_F(EngineTest, TopicAddressesOpenTheirPages)
 TEST_F(EngineTest, IndexKeywordsOpenTheirPages)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"NO COM PORT", "/messages.htm"},
-        {"dialout group", "/connect.htm"},
+        {"NO COM PORT", "/messages.htm"},  {"dialout group", "/connect.htm"},
         {"DIALOUT GROUP", "/connect.htm"},  // the index ignores letter case
-        {"logUpdate.txt", "/log.htm"},
-        {"zendrak-receiver-sim", "/simulator.htm"},
+        {"logUpdate.txt", "/log.htm"},     {"zendrak-receiver-sim", "/simulator.htm"},
         {"Port setup", "/port.htm"},
     };
     for (const auto& [keyword, page] : cases) {
@@ -263,7 +261,7 @@ TEST_F(EngineTest, IndexKeywordsOpenTheirPages)
 TEST_F(EngineTest, ContextNumbersUseTheFilesContextMap)
 {
     const std::pair<uintptr_t, const char*> cases[] = {
-        {1050, "/files.htm"}, {1020, "/port.htm"}, {1070, "/simulator.htm"},
+        {1050, "/files.htm"}, {1020, "/port.htm"},  {1070, "/simulator.htm"},
         {1000, "/index.htm"}, {4711, "/index.htm"},  // unknown: the default topic
     };
     for (const auto& [id, page] : cases) {
@@ -278,11 +276,12 @@ TEST_F(EngineTest, LinksImagesAndStyleSheetsComeFromTheFile)
     QTextBrowser* browser = Browser(HelpWindows()[0]);
     const QVariant image = browser->loadResource(QTextDocument::ImageResource, QUrl("cable.png"));
     EXPECT_FALSE(QImage::fromData(image.toByteArray()).isNull());
-    const QVariant css = browser->loadResource(QTextDocument::StyleSheetResource, QUrl("style.css"));
+    const QVariant css =
+        browser->loadResource(QTextDocument::StyleSheetResource, QUrl("style.css"));
     EXPECT_TRUE(css.toString().contains("font-family"));
     EXPECT_FALSE(browser->loadResource(QTextDocument::HtmlResource, QUrl("nothere.htm")).isValid());
-    EXPECT_FALSE(browser->loadResource(QTextDocument::ImageResource,
-                                       QUrl("file:///etc/passwd")).isValid());
+    EXPECT_FALSE(
+        browser->loadResource(QTextDocument::ImageResource, QUrl("file:///etc/passwd")).isValid());
 
     emit browser->anchorClicked(QUrl("port.htm"));
     EXPECT_EQ(Topic(HelpWindows()[0]), "/port.htm");

@@ -22,7 +22,10 @@ namespace {
 constexpr int Pages = 140;         // more than a one-byte count of pages
 constexpr int WordsOnAPage = 100;  // long words: few to a node, so many leaves and index nodes
 
-QString PagePath(int page) { return QString("/p%1.htm").arg(page); }
+QString PagePath(int page)
+{
+    return QString("/p%1.htm").arg(page);
+}
 
 // A word of 40 letters of its own for every page and place.
 QString Word(int page, int place)
@@ -64,14 +67,19 @@ protected:
             if (!html.open(QIODevice::WriteOnly))
                 return;
             html.write(QString("<html><head><title>Page %1</title></head><body><p>%2</p></body>"
-                               "</html>\n").arg(page).arg(body).toUtf8());
+                               "</html>\n")
+                           .arg(page)
+                           .arg(body)
+                           .toUtf8());
             files += PagePath(page).mid(1) + '\n';
         }
         QFile project(Dir->filePath("t.hhp"));
         if (!project.open(QIODevice::WriteOnly))
             return;
         project.write(("[OPTIONS]\nCompiled file=t.chm\nFull-text search=Yes\nDefault topic="
-                       "p0.htm\nTitle=T\n\n[FILES]\n" + files).toUtf8());
+                       "p0.htm\nTitle=T\n\n[FILES]\n" +
+                       files)
+                          .toUtf8());
         project.close();
         QProcess compiler;
         compiler.setWorkingDirectory(Dir->path());
@@ -90,9 +98,8 @@ protected:
 
     static std::unique_ptr<ChmFullTextIndex> ReadWith(const QByteArray& main)
     {
-        return ChmFullTextIndex::Read([&](const QString& path) {
-            return path == "/$FIftiMain" ? main : File->Read(path);
-        });
+        return ChmFullTextIndex::Read(
+            [&](const QString& path) { return path == "/$FIftiMain" ? main : File->Read(path); });
     }
 
     static QTemporaryDir* Dir;
@@ -111,8 +118,8 @@ TEST_F(FullTextIndexTest, EveryWordLeadsToItsPage)
     ASSERT_TRUE(index);
     EXPECT_GE(index->WordCount(), size_t(Pages * (WordsOnAPage + 1)));
     for (int page = 0; page < Pages; ++page)
-        for (const QString& word : {Word(page, 0), Word(page, WordsOnAPage - 1),
-                                    QString("uniqueword%1").arg(page)}) {
+        for (const QString& word :
+             {Word(page, 0), Word(page, WordsOnAPage - 1), QString("uniqueword%1").arg(page)}) {
             const auto hits = index->Find({word});
             ASSERT_EQ(hits.size(), 1u) << word.toStdString();
             EXPECT_EQ(hits.front().Path, PagePath(page));

@@ -32,21 +32,20 @@ protected:
         const QUrl url = QUrl("chm:" + from).resolved(QUrl(link));
         const QByteArray page = File->Read(url.path());
         if (page.isNull())
-            return ::testing::AssertionFailure() << link.toStdString() << " from "
-                                                 << from.toStdString() << ": no such file";
-        if (url.hasFragment() &&
-            !page.contains(("name=\"" + url.fragment() + "\"").toUtf8()))
-            return ::testing::AssertionFailure() << link.toStdString() << " from "
-                                                 << from.toStdString() << ": no such anchor";
+            return ::testing::AssertionFailure()
+                   << link.toStdString() << " from " << from.toStdString() << ": no such file";
+        if (url.hasFragment() && !page.contains(("name=\"" + url.fragment() + "\"").toUtf8()))
+            return ::testing::AssertionFailure()
+                   << link.toStdString() << " from " << from.toStdString() << ": no such anchor";
         return ::testing::AssertionSuccess();
     }
 
     std::unique_ptr<ChmFile> File;
 };
 
-const char* const Pages[] = {"/index.htm",    "/connect.htm", "/port.htm", "/update.htm",
-                             "/messages.htm", "/files.htm",   "/log.htm",  "/cli.htm",
-                             "/simulator.htm"};
+const char* const Pages[] = {"/index.htm",  "/connect.htm",  "/port.htm",
+                             "/update.htm", "/messages.htm", "/files.htm",
+                             "/log.htm",    "/cli.htm",      "/simulator.htm"};
 
 TEST_F(HelpFileTest, DescribesItself)
 {
@@ -115,9 +114,17 @@ TEST_F(HelpFileTest, ExplainsEveryMessageOfTheProgram)
 TEST_F(HelpFileTest, ContextNumbersLeadToTheirTopics)
 {
     const std::pair<uint32_t, const char*> cases[] = {
-        {1000, "/index.htm"},  {1010, "/connect.htm"}, {1020, "/port.htm"},
-        {1030, "/update.htm"}, {1040, "/messages.htm"}, {1050, "/files.htm"},
-        {1060, "/cli.htm"},    {1070, "/simulator.htm"}, {1080, "/log.htm"}, {1, ""}, {0, ""},
+        {1000, "/index.htm"},
+        {1010, "/connect.htm"},
+        {1020, "/port.htm"},
+        {1030, "/update.htm"},
+        {1040, "/messages.htm"},
+        {1050, "/files.htm"},
+        {1060, "/cli.htm"},
+        {1070, "/simulator.htm"},
+        {1080, "/log.htm"},
+        {1, ""},
+        {0, ""},
     };
     for (const auto& [id, topic] : cases)
         EXPECT_EQ(File->ContextTopic(id), topic) << id;

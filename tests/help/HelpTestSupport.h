@@ -27,8 +27,7 @@ int RecordingEngine(void* owner, const char* file, unsigned command, uintptr_t d
 // Sets Application().HelpFile for a test and restores it afterwards.
 class ScopedApplicationHelpFile {
 public:
-    explicit ScopedApplicationHelpFile(std::string helpFile)
-        : Previous(Application().HelpFile)
+    explicit ScopedApplicationHelpFile(std::string helpFile) : Previous(Application().HelpFile)
     {
         Application().HelpFile = std::move(helpFile);
     }

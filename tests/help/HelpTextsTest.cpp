@@ -21,10 +21,10 @@ namespace {
 
 // Boxes and status-bar texts of the window (a format's "%s" stands for any text).
 const std::string ShownTexts[] = {
-    Texts::ComErrorBoxText, Texts::ErrorOpenCom,      Texts::ErrorReadCom,
-    Texts::ErrorCom,        Texts::CommErrorDialog,   Texts::ErrorOpenSettings,
-    Texts::NoComPort,       Texts::SettingsNotSaved,  Texts::UpdateOk,
-    Texts::UpdateError,     Texts::UpdateInProgress,  Texts::AnotherUpdateRunning,
+    Texts::ComErrorBoxText, Texts::ErrorOpenCom,       Texts::ErrorReadCom,
+    Texts::ErrorCom,        Texts::CommErrorDialog,    Texts::ErrorOpenSettings,
+    Texts::NoComPort,       Texts::SettingsNotSaved,   Texts::UpdateOk,
+    Texts::UpdateError,     Texts::UpdateInProgress,   Texts::AnotherUpdateRunning,
     Texts::RangeErrorText,  Texts::ConvertErrorFormat,
 };
 
@@ -160,9 +160,8 @@ TEST_F(HelpTextsTest, DamagedFullTextIndexNeverBreaksTheSearch)
     const QByteArray main = File->Read("/$FIftiMain");
     ASSERT_GT(main.size(), 0x400);
     const auto readWith = [this](const QByteArray& index) {
-        return ChmFullTextIndex::Read([&](const QString& path) {
-            return path == "/$FIftiMain" ? index : File->Read(path);
-        });
+        return ChmFullTextIndex::Read(
+            [&](const QString& path) { return path == "/$FIftiMain" ? index : File->Read(path); });
     };
     const auto whole = readWith(main);
     ASSERT_TRUE(whole);

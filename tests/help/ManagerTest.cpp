@@ -160,7 +160,7 @@ TEST_F(ManagerTest, SeveralViewersLetTheSelectorChooseAmongSortedNames)
     Journal.clear();
     selector->TocAnswer = -1;  // the selector declines: nobody shows anything
     Manager->ShowTableOfContents();
-    selector->TocAnswer = 3;   // out of range: likewise
+    selector->TocAnswer = 3;  // out of range: likewise
     Manager->ShowTableOfContents();
     EXPECT_TRUE(Journal.empty());
 }

@@ -15,12 +15,12 @@ QByteArray Item(const char* name, const char* local)
 
 TEST(SitemapTest, ReadsNestedLists)
 {
-    const QByteArray html = "<HTML><BODY><OBJECT type=\"text/site properties\">"
-                            "<param name=\"Window Styles\" value=\"0x800025\"></OBJECT><UL>" +
-                            Item("Welcome", "index.htm") + "<UL>" + Item("Port", "port.htm") +
-                            "<UL>" + Item("Deep", "deep.htm#x") + "</UL>" +
-                            Item("Update", "update.htm") + "</UL>" + Item("Files", "files.htm") +
-                            "</UL></BODY></HTML>";
+    const QByteArray html =
+        "<HTML><BODY><OBJECT type=\"text/site properties\">"
+        "<param name=\"Window Styles\" value=\"0x800025\"></OBJECT><UL>" +
+        Item("Welcome", "index.htm") + "<UL>" + Item("Port", "port.htm") + "<UL>" +
+        Item("Deep", "deep.htm#x") + "</UL>" + Item("Update", "update.htm") + "</UL>" +
+        Item("Files", "files.htm") + "</UL></BODY></HTML>";
     const auto entries = ParseSitemap(html);
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].Name, "Welcome");
@@ -42,7 +42,8 @@ TEST(SitemapTest, ReadsAttributesInAnyCaseAndQuoting)
         "<li><object type=\"text/sitemap\"><param name=\"Name\" value=\"Heading\"></object></ul>";
     const auto entries = ParseSitemap(html);
     ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].Name, QString::fromUtf8("A & B \"x\" \xC3\xBC" "A"));
+    EXPECT_EQ(entries[0].Name, QString::fromUtf8("A & B \"x\" \xC3\xBC"
+                                                 "A"));
     EXPECT_EQ(entries[0].Local, "a.htm");
     EXPECT_EQ(entries[1].Name, "Heading");
     EXPECT_TRUE(entries[1].Local.isEmpty());
@@ -53,9 +54,9 @@ TEST(SitemapTest, SurvivesBrokenInput)
     const QByteArray cases[] = {
         "",
         "not html at all",
-        "</UL></UL><UL>" + Item("A", "a.htm"),                 // unbalanced lists
+        "</UL></UL><UL>" + Item("A", "a.htm"),  // unbalanced lists
         "<UL><LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"A\">",  // unclosed
-        "<UL><UL><UL>" + Item("A", "a.htm") + "</UL>",        // a list before any item
+        "<UL><UL><UL>" + Item("A", "a.htm") + "</UL>",  // a list before any item
     };
     for (const QByteArray& html : cases) {
         const auto entries = ParseSitemap(html);
@@ -69,9 +70,10 @@ TEST(SitemapTest, SurvivesBrokenInput)
 
 TEST(SitemapTest, IgnoresObjectsThatAreNoSitemapEntries)
 {
-    const QByteArray html = "<UL><LI><OBJECT type=\"text/site properties\"><param name=\"Name\" "
-                            "value=\"X\"></OBJECT>" +
-                            Item("A", "a.htm") + "</UL>";
+    const QByteArray html =
+        "<UL><LI><OBJECT type=\"text/site properties\"><param name=\"Name\" "
+        "value=\"X\"></OBJECT>" +
+        Item("A", "a.htm") + "</UL>";
     const auto entries = ParseSitemap(html);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].Name, "A");

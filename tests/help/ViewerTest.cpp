@@ -88,10 +88,9 @@ TEST(ProgramLocationTest, ReportsThisExecutable)
 TEST(IsChmFileTest, ComparesTheLastExtension)
 {
     const std::pair<const char*, bool> cases[] = {
-        {"zendrakhelp.chm", true},  {"HELP.CHM", true},         {"/a/b.ChM", true},
-        {"help.chm.bak", false},    {"help", false},            {"", false},
-        {".chm", true},             {"dir.chm/help", false},    {"help.chmx", false},
-        {"help.hlp", false},        {"help.ch", false},         {"a.b.chm", true},
+        {"zendrakhelp.chm", true}, {"HELP.CHM", true},  {"/a/b.ChM", true}, {"help.chm.bak", false},
+        {"help", false},           {"", false},         {".chm", true},     {"dir.chm/help", false},
+        {"help.chmx", false},      {"help.hlp", false}, {"help.ch", false}, {"a.b.chm", true},
     };
     for (const auto& [name, expected] : cases)
         EXPECT_EQ(TQelHtmlHelpViewer::IsChmFile(name), expected) << name;
@@ -132,7 +131,10 @@ TEST_F(ViewerTest, ReducesHelpStringsToKeywords)
         {":", ""},
         {"", ""},
         {"x: \x01Port\x1f ", "Port"},
-        {"x:Gr\xFC\xDF" "e ", "Gr\xFC\xDF" "e"},  // bytes above 127 are not blanks
+        {"x:Gr\xFC\xDF"
+         "e ",
+         "Gr\xFC\xDF"
+         "e"},  // bytes above 127 are not blanks
     };
     for (const auto& [helpString, keyword] : cases) {
         EXPECT_EQ(TQelHtmlHelpViewer::ReduceKeyword(helpString), keyword) << helpString;
@@ -155,7 +157,7 @@ TEST_F(ViewerTest, SelectsItsOwnKeyword)
         {List({"WinHelp: Port setup", "QelHtmlHelp: Port setup"}), 1},
         {List({"QelHtmlHelp: Port setup", "QelHtmlHelp: Port"}), 0},
         {List({"WinHelp: Port setup", "Other: x"}), 0},
-        {List({"qelhtmlhelp: Port", "QelHtmlHelp"}), 1},          // case counts; no colon: whole
+        {List({"qelhtmlhelp: Port", "QelHtmlHelp"}), 1},  // case counts; no colon: whole
         {List({"QelHtmlHelpX: a", " QelHtmlHelp: b", "QelHtmlHelp:c"}), 2},
         {List({}), 0},
     };

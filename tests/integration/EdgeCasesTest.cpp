@@ -63,14 +63,18 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, ConnectEdge,
     testing::Values(
         // The order of the tests decides, not the place in the text.
-        ConnectCase{"MenuAndControlInOneBurst", {"--menu-and-control"},
-                    {Texts::LogFoundStartUpControl}, "r\nl\ns\n"},
+        ConnectCase{"MenuAndControlInOneBurst",
+                    {"--menu-and-control"},
+                    {Texts::LogFoundStartUpControl},
+                    "r\nl\ns\n"},
         ConnectCase{"StartMenu", {"--menu"}, {InStartMenu}, "r\nl\ns\n"},
-        ConnectCase{"DefaultChannelListRestarts", {"--channel-list"},
-                    {Texts::LogDefaultChannelList, Texts::LogSendRestart,
-                     Texts::LogFoundStartUpControl},
-                    "r\nr\nl\ns\n"},
-        ConnectCase{"ExitToMainMenu", {"--exit-menu"},
+        ConnectCase{
+            "DefaultChannelListRestarts",
+            {"--channel-list"},
+            {Texts::LogDefaultChannelList, Texts::LogSendRestart, Texts::LogFoundStartUpControl},
+            "r\nr\nl\ns\n"},
+        ConnectCase{"ExitToMainMenu",
+                    {"--exit-menu"},
                     {Texts::LogExitToMainMenu, InitialisationHelp, InStartMenu},
                     "r\nl\nl\ns\n"},
         // The loader asks for the file itself: it goes out without a second "l".
@@ -81,12 +85,12 @@ INSTANTIATE_TEST_SUITE_P(
                     true},
         // Unrecognised output, then a silent read: "l" again, with the count so far. The "l"
         // comes while the receiver still restarts, which ignores it.
-        ConnectCase{"TryAgainAfterUnrecognisedOutput",
-                    {"--garbage", "3", "--startup-delay", "2000"},
-                    {std::string(Texts::LogTry100Again) + "3",
-                     std::string(Texts::StatusPleaseWait) + " 1", InitialisationHelp,
-                     Texts::LogFoundStartUpControl},
-                    "r\nl\nl\ns\n"}),
+        ConnectCase{
+            "TryAgainAfterUnrecognisedOutput",
+            {"--garbage", "3", "--startup-delay", "2000"},
+            {std::string(Texts::LogTry100Again) + "3", std::string(Texts::StatusPleaseWait) + " 1",
+             InitialisationHelp, Texts::LogFoundStartUpControl},
+            "r\nl\nl\ns\n"}),
     [](const testing::TestParamInfo<ConnectCase>& info) { return info.param.Name; });
 
 TEST(VerdictEdge, FinInsideAWordEndsTheFile)
@@ -190,7 +194,9 @@ TEST(Bound, EndlessFlashAnswersEndTheRun)
     expected.Start(s.Path("font.app")).Add(Texts::LogSendRestart);
     for (int n = 1; n < 60; ++n)
         expected.Add(Texts::LogFoundFlash).Add(InitialisationHelp);
-    expected.Add(Texts::LogFoundFlash).Add(Texts::LogConnectReadStuffLimit).Add(Texts::LogTerminated);
+    expected.Add(Texts::LogFoundFlash)
+        .Add(Texts::LogConnectReadStuffLimit)
+        .Add(Texts::LogTerminated);
     EXPECT_EQ(s.Log(), expected.Bytes()) << ShowLog(s.Log());
     s.StopSimulator();
     EXPECT_EQ(s.Transcript().find('s'), std::string::npos);

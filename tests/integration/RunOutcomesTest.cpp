@@ -156,15 +156,15 @@ TEST(RunOutcome, TooMuchOutputWhileConnectingEndsWithoutStart)
     ASSERT_TRUE(s.StartSimulator({"--garbage", "75", "--burst-gap", "100"}));
     EXPECT_EQ(s.RunCli(), 1);
     EXPECT_EQ(s.LastStdoutLine(), Texts::UpdateError);
-    const std::string expected = ExpectedLog()
-                                     .Start(s.Path("font.app"))
-                                     .Add(Texts::LogSendRestart)
-                                     .Add(Texts::LogReadStuffTry100)
-                                     .Add(std::string(Texts::StatusInitialisation) +
-                                          Texts::LogHelpSuffix)
-                                     .Add(Texts::LogConnectReadStuffLimit)
-                                     .Add(Texts::LogTerminated)
-                                     .Bytes();
+    const std::string expected =
+        ExpectedLog()
+            .Start(s.Path("font.app"))
+            .Add(Texts::LogSendRestart)
+            .Add(Texts::LogReadStuffTry100)
+            .Add(std::string(Texts::StatusInitialisation) + Texts::LogHelpSuffix)
+            .Add(Texts::LogConnectReadStuffLimit)
+            .Add(Texts::LogTerminated)
+            .Bytes();
     EXPECT_EQ(s.Log(), expected) << ShowLog(s.Log());
     s.StopSimulator();
     EXPECT_EQ(s.Transcript().find('s'), std::string::npos) << s.Transcript();

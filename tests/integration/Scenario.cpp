@@ -49,8 +49,8 @@ bool Scenario::StartSimulator(const std::vector<std::string>& args, int com)
 {
     // Wider pauses between bursts than the simulator's default, so that each burst gets a read
     // of its own even on a loaded machine (a test's own --burst-gap comes later and wins).
-    std::vector<std::string> all = {"--save", Dir + "/saved", "--link", LinkPath,
-                                    "--burst-gap", "200"};
+    std::vector<std::string> all = {"--save", Dir + "/saved", "--link",
+                                    LinkPath, "--burst-gap",  "200"};
     all.insert(all.end(), args.begin(), args.end());
     if (!Sim.Start(SimulatorPath(), all))
         return false;

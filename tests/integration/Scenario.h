@@ -34,10 +34,10 @@ public:
     int WaitSimulator(int timeoutMs = 15000);
     void StopSimulator() { Sim.Stop(); }
 
-    std::string Log() const;          // logUpdate.txt's bytes
+    std::string Log() const;  // logUpdate.txt's bytes
     bool LogExists() const;
-    std::string Transcript() const;   // the simulator's command lines
-    std::string Saved(int n) const;   // the simulator's n-th received file
+    std::string Transcript() const;                   // the simulator's command lines
+    std::string Saved(int n) const;                   // the simulator's n-th received file
     std::string Path(const std::string& name) const;  // a file of the run directory, full path
     std::string LastStdoutLine() const;
 

@@ -3,10 +3,10 @@
 // real port map and its state file.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sys/stat.h>
 
 #include "AssignedPorts.h"
 #include "PortMap.h"
@@ -206,8 +206,7 @@ TEST(AssignedPorts, AnOversizedStateFileIsReadUpToTheBound)
     const AssignedPortsRead read = LoadAssignedPorts();
     EXPECT_EQ(read.Error, "");
     EXPECT_EQ(read.Ports.Entries().size(), 1u);
-    EXPECT_EQ(Summary(ListSerialPorts([&] { return detected; }), dev.Root),
-              "1=ttyUSB1 5=ttyUSB0");
+    EXPECT_EQ(Summary(ListSerialPorts([&] { return detected; }), dev.Root), "1=ttyUSB1 5=ttyUSB0");
 }
 
 TEST(AssignedPorts, NothingIsRememberedWhileDetectionIsOff)

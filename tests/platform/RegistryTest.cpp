@@ -19,8 +19,8 @@ TEST(TRegistry, OnlyTheSerialPortKeyUnderTheLocalMachineExists)
     TRegistry registry(nullptr);
     EXPECT_FALSE(registry.OpenKeyReadOnly(SerialCommKey));  // root is the current user
     registry.RootKey = HKEY_LOCAL_MACHINE;
-    for (const char* key : {"hardware\\devicemap", "software\\zendrak", "",
-                            "hardware\\devicemap\\serialcommx"}) {
+    for (const char* key :
+         {"hardware\\devicemap", "software\\zendrak", "", "hardware\\devicemap\\serialcommx"}) {
         EXPECT_FALSE(registry.OpenKeyReadOnly(key)) << key;
         TStringList names;
         names.Add("stale");
@@ -40,7 +40,8 @@ TEST(TRegistry, ValuesAreTheListedPortsInAscendingOrder)
     ASSERT_TRUE(registry.OpenKeyReadOnly(SerialCommKey));
     TStringList names;
     registry.GetValueNames(names);
-    EXPECT_EQ(names.Strings, (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyUSB0", "/dev/ttyS7"}));
+    EXPECT_EQ(names.Strings,
+              (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyUSB0", "/dev/ttyS7"}));
     std::vector<std::string> texts;
     for (const auto& name : names.Strings)
         texts.push_back(registry.ReadString(name));

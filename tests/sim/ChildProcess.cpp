@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "ChildProcess.h"
 
-#include <cerrno>
-#include <chrono>
-#include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
 
 extern char** environ;
 

@@ -3,9 +3,9 @@
 // and working directory; stdout and stderr are collected; a generous time-out kills it.
 #pragma once
 
+#include <sys/types.h>
 #include <map>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 class ChildProcess {

@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "SimDriver.h"
 
-#include <chrono>
-#include <gtest/gtest.h>
-#include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
+#include <gtest/gtest.h>
 #include <poll.h>
-#include <sstream>
 #include <termios.h>
 #include <unistd.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 std::string SimulatorPath()
 {

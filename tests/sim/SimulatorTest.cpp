@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -207,9 +207,10 @@ TEST(Simulator, GarbageComesInBurstsAndTheRestartIgnoresCommands)
     std::string all;
     for (const auto& r : sim.Reads)
         all += r;
-    EXPECT_EQ(all, "#boot stage 1: dram timing 0x41\r\n#boot stage 2: dram timing 0x42\r\n"
-                   "#boot stage 3: dram timing 0x43\r\n\r\nBoot ROM v2.31\r\n"
-                   "CPU rev 7, RAM 64 MB\r\nLoader Q9X-SUC ready\r\n");
+    EXPECT_EQ(all,
+              "#boot stage 1: dram timing 0x41\r\n#boot stage 2: dram timing 0x42\r\n"
+              "#boot stage 3: dram timing 0x43\r\n\r\nBoot ROM v2.31\r\n"
+              "CPU rev 7, RAM 64 MB\r\nLoader Q9X-SUC ready\r\n");
     ASSERT_TRUE(sim.Send("l\r\n"));
     ASSERT_TRUE(sim.Send(SampleFirmware(20, 6)));
     EXPECT_TRUE(sim.ReadUntil("ptImage->UnzipedCrc", Long));
@@ -355,12 +356,32 @@ TEST(Simulator, HelpDocumentsEveryOptionAndBadOptionsFail)
     ChildProcess help;
     ASSERT_TRUE(help.Start(SimulatorPath(), {"--help"}));
     EXPECT_EQ(help.Wait(Long), 0);
-    for (const char* option :
-         {"--link", "--runs", "--linger", "--save", "--verbose", "--menu", "--menu-and-control",
-          "--boot-delay", "--burst-gap", "--binary-prompt", "--gap", "--expect", "--verdict",
-          "--verdict-text", "--verdict-delay", "--result-chatter", "--saved-chatter",
-          "--startup-delay", "--silent", "--garbage", "--flash-loop", "--channel-list",
-          "--exit-menu", "--vanish-after", "--stall-after", "--rate"})
+    for (const char* option : {"--link",
+                               "--runs",
+                               "--linger",
+                               "--save",
+                               "--verbose",
+                               "--menu",
+                               "--menu-and-control",
+                               "--boot-delay",
+                               "--burst-gap",
+                               "--binary-prompt",
+                               "--gap",
+                               "--expect",
+                               "--verdict",
+                               "--verdict-text",
+                               "--verdict-delay",
+                               "--result-chatter",
+                               "--saved-chatter",
+                               "--startup-delay",
+                               "--silent",
+                               "--garbage",
+                               "--flash-loop",
+                               "--channel-list",
+                               "--exit-menu",
+                               "--vanish-after",
+                               "--stall-after",
+                               "--rate"})
         EXPECT_TRUE(Contains(help.Out, option)) << option;
     ChildProcess version;
     ASSERT_TRUE(version.Start(SimulatorPath(), {"--version"}));
@@ -374,9 +395,11 @@ TEST(Simulator, HelpDocumentsEveryOptionAndBadOptionsFail)
     EXPECT_EQ(unsavable.Wait(Long), 1);
     EXPECT_TRUE(Contains(unsavable.Err, "cannot create")) << unsavable.Err;
     RemoveTree(dir);
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--bogus"}, {"--runs", "0"}, {"--verdict", "maybe"},
-          {"--expect", "1,x"}, {"--gap"}}) {
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--bogus"},
+                                                {"--runs", "0"},
+                                                {"--verdict", "maybe"},
+                                                {"--expect", "1,x"},
+                                                {"--gap"}}) {
         ChildProcess p;
         ASSERT_TRUE(p.Start(SimulatorPath(), bad));
         EXPECT_EQ(p.Wait(Long), 2) << bad[0];

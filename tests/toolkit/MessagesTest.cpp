@@ -24,7 +24,9 @@ TEST(Messages, BoxesReachTheInstalledService)
     EXPECT_EQ(boxes[0].Icon, MsgIcon::Warning);
     EXPECT_EQ(boxes[1].Caption, "Zendrak");
     EXPECT_EQ(boxes[1].Icon, MsgIcon::None);
-    EXPECT_EQ(boxes[2].Text, "Fehler bei Bereichspr\xFC" "fung.");
+    EXPECT_EQ(boxes[2].Text,
+              "Fehler bei Bereichspr\xFC"
+              "fung.");
     EXPECT_EQ(boxes[2].Caption, "Zendrak");
     EXPECT_EQ(boxes[2].Icon, MsgIcon::Error);
     EXPECT_EQ(boxes[3].Text, "'x' ist kein g\xFCltiger Integerwert.");

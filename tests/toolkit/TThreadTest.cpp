@@ -2,9 +2,9 @@
 #include "MainThread.h"
 #include "TThread.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <gtest/gtest.h>
 
 #include <pthread.h>
 
@@ -41,7 +41,9 @@ std::atomic<int> destroyed{0};
 class ProbeThread : public TThread {
 public:
     ProbeThread(bool suspended, std::function<void(ProbeThread&)> body)
-        : TThread(suspended), Body(std::move(body)) {}
+        : TThread(suspended), Body(std::move(body))
+    {
+    }
     ~ProbeThread() override { ++destroyed; }
     using TThread::Synchronize;
     std::function<void(ProbeThread&)> Body;

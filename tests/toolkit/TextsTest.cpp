@@ -21,34 +21,34 @@ std::vector<unsigned char> Bytes(const char* text)
     return {s.begin(), s.end()};
 }
 
-std::vector<unsigned char> Ascii(const char* text) { return Bytes(text); }
+std::vector<unsigned char> Ascii(const char* text)
+{
+    return Bytes(text);
+}
 
 TEST(SystemTexts, GermanTextsAreWindows1252)
 {
     const std::vector<Expected> cases = {
         {Texts::LogInStartMenuSuffix,
          {' ', '(', 'i', 'm', ' ', 'S', 't', 'a', 'r', 't', 'm', 'e', 'n', 0xFC, ')'}},
-        {Texts::StatusSendingFile3,
-         {'D', 'a', 't', 'e', 'i', ' ', 'w', 'i', 'r', 'd', ' ', 0xFC, 'b', 'e', 'r', 't', 'r',
-          'a', 'g', 'e', 'n', '.', '.', '.'}},
+        {Texts::StatusSendingFile3, {'D', 'a', 't', 'e', 'i', ' ', 'w', 'i', 'r', 'd', ' ', 0xFC,
+                                     'b', 'e', 'r', 't', 'r', 'a', 'g', 'e', 'n', '.', '.', '.'}},
         {Texts::StatusSendingFile4,
-         {'D', 'a', 't', 'e', 'i', ' ', 'w', 'i', 'r', 'd', ' ', 0xFC, 'b', 'e', 'r', 't', 'r',
-          'a', 'g', 'e', 'n', '.', '.', '.', '.'}},
+         {'D', 'a', 't', 'e', 'i', ' ', 'w', 'i', 'r', 'd', ' ', 0xFC, 'b',
+          'e', 'r', 't', 'r', 'a', 'g', 'e', 'n', '.', '.', '.', '.'}},
         {Texts::StatusFileSent,
-         {'D', 'a', 't', 'e', 'i', ' ', 'v', 'o', 'l', 'l', 's', 't', 0xE4, 'n', 'd', 'i', 'g',
-          ' ', 0xFC, 'b', 'e', 'r', 't', 'r', 'a', 'g', 'e', 'n'}},
-        {Texts::StatusFileAccepted,
-         {'D', 'a', 't', 'e', 'i', ' ', 'w', 'u', 'r', 'd', 'e', ' ', 0xFC, 'b', 'e', 'r', 'n',
-          'o', 'm', 'm', 'e', 'n'}},
+         {'D', 'a', 't', 'e', 'i',  ' ', 'v', 'o', 'l', 'l', 's', 't', 0xE4, 'n',
+          'd', 'i', 'g', ' ', 0xFC, 'b', 'e', 'r', 't', 'r', 'a', 'g', 'e',  'n'}},
+        {Texts::StatusFileAccepted, {'D', 'a',  't', 'e', 'i', ' ', 'w', 'u', 'r', 'd', 'e',
+                                     ' ', 0xFC, 'b', 'e', 'r', 'n', 'o', 'm', 'm', 'e', 'n'}},
         {Texts::StatusAllFilesSent,
-         {'A', 'l', 'l', 'e', ' ', 'D', 'a', 't', 'e', 'i', 'e', 'n', ' ', 'w', 'u', 'r', 'd',
-          'e', 'n', ' ', 0xFC, 'b', 'e', 'r', 't', 'r', 'a', 'g', 'e', 'n'}},
-        {Texts::RangeErrorText,
-         {'F', 'e', 'h', 'l', 'e', 'r', ' ', 'b', 'e', 'i', ' ', 'B', 'e', 'r', 'e', 'i', 'c',
-          'h', 's', 'p', 'r', 0xFC, 'f', 'u', 'n', 'g'}},
+         {'A', 'l', 'l', 'e', ' ', 'D',  'a', 't', 'e', 'i', 'e', 'n', ' ', 'w', 'u',
+          'r', 'd', 'e', 'n', ' ', 0xFC, 'b', 'e', 'r', 't', 'r', 'a', 'g', 'e', 'n'}},
+        {Texts::RangeErrorText, {'F', 'e', 'h', 'l', 'e', 'r', ' ', 'b', 'e',  'i', ' ', 'B', 'e',
+                                 'r', 'e', 'i', 'c', 'h', 's', 'p', 'r', 0xFC, 'f', 'u', 'n', 'g'}},
         {Texts::ConvertErrorFormat,
          {'\'', '%', 's', '\'', ' ', 'i', 's', 't', ' ', 'k', 'e', 'i', 'n', ' ', 'g', 0xFC, 'l',
-          't', 'i', 'g', 'e', 'r', ' ', 'I', 'n', 't', 'e', 'g', 'e', 'r', 'w', 'e', 'r', 't'}},
+          't',  'i', 'g', 'e',  'r', ' ', 'I', 'n', 't', 'e', 'g', 'e', 'r', 'w', 'e', 'r',  't'}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Bytes(c.text), c.bytes) << c.text;
@@ -85,7 +85,8 @@ TEST(Win1252, DisplayConversionRoundTrips)
         return s;
     }();
     EXPECT_EQ(ToSystemText(FromSystemText(all)), all);
-    EXPECT_EQ(FromSystemText(Texts::StatusFileSent), QString::fromUtf8("Datei vollständig übertragen"));
+    EXPECT_EQ(FromSystemText(Texts::StatusFileSent),
+              QString::fromUtf8("Datei vollständig übertragen"));
     EXPECT_EQ(FromSystemText("\x80"), QString(QChar(0x20AC)));
     EXPECT_EQ(ToSystemText(QString::fromUtf8("Startmenü")), "Startmen\xFC");
 }

@@ -134,12 +134,12 @@ void ReceiverConsole::Restart(SimClock::time_point now)
     } else {
         for (int i = 1; i <= Options.Garbage; ++i)
             Schedule(ReceiverTexts::Garbage(i), now, i == 1 ? Options.BootDelayMs : -1);
-        const std::string text = Options.MenuAndControl ? ReceiverTexts::StartMenu +
-                                                              ReceiverTexts::StartUp
+        const std::string text = Options.MenuAndControl
+                                     ? ReceiverTexts::StartMenu + ReceiverTexts::StartUp
                                  : Options.Menu ? ReceiverTexts::StartMenu
                                                 : ReceiverTexts::StartUp;
-        last = Schedule(text, now, Options.Garbage > 0 ? Options.StartupDelayMs
-                                                       : Options.BootDelayMs);
+        last =
+            Schedule(text, now, Options.Garbage > 0 ? Options.StartupDelayMs : Options.BootDelayMs);
     }
     IgnoreUntil = last;
 }
@@ -182,8 +182,7 @@ void ReceiverConsole::FinishFile(SimClock::time_point now)
     ++FileIndex;
     if (!Rec.File(FileBytes))
         Error = Rec.Error;
-    Log("file " + std::to_string(FileIndex) + ": " + std::to_string(FileBytes.size()) +
-        " bytes");
+    Log("file " + std::to_string(FileIndex) + ": " + std::to_string(FileBytes.size()) + " bytes");
     if (Options.Silent)
         return;
     int delay = Options.VerdictDelayMs;
@@ -203,8 +202,7 @@ void ReceiverConsole::FinishFile(SimClock::time_point now)
     switch (Options.VerdictKind) {
     case Verdict::Ok: {
         next(ReceiverTexts::FileOk);
-        const int sectors =
-            std::clamp(static_cast<int>((FileBytes.size() + 4095) / 4096), 1, 3);
+        const int sectors = std::clamp(static_cast<int>((FileBytes.size() + 4095) / 4096), 1, 3);
         if (Options.SavedChatter < 0) {
             for (int i = 1; i <= sectors; ++i)
                 next(ReceiverTexts::WriteSector(i, sectors));
@@ -218,14 +216,9 @@ void ReceiverConsole::FinishFile(SimClock::time_point now)
         next(ReceiverTexts::Saved(Crc32(FileBytes)));
         break;
     }
-    case Verdict::Fin:
-        next(ReceiverTexts::Fin);
-        break;
-    case Verdict::Wrong:
-        next(ReceiverTexts::Wrong);
-        break;
-    case Verdict::Silent:
-        break;
+    case Verdict::Fin: next(ReceiverTexts::Fin); break;
+    case Verdict::Wrong: next(ReceiverTexts::Wrong); break;
+    case Verdict::Silent: break;
     }
 }
 
@@ -321,8 +314,7 @@ size_t ReceiverConsole::ReadAllowance(SimClock::time_point now) const
         if (Options.Rate > 0) {
             if (FileBytes.empty())
                 return std::min<size_t>(limit, 1);
-            const double seconds =
-                std::chrono::duration<double>(now - FirstByteTime).count();
+            const double seconds = std::chrono::duration<double>(now - FirstByteTime).count();
             const auto allowed = static_cast<int64_t>(seconds * Options.Rate) + 1 -
                                  static_cast<int64_t>(FileBytes.size());
             if (allowed <= 0)

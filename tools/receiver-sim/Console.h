@@ -67,8 +67,8 @@ private:
 
     std::string FileBytes;
     std::optional<int64_t> FileExpected;
-    SimClock::time_point FileStart{};       // "l" received
-    SimClock::time_point FirstByteTime{};   // first byte of the file
+    SimClock::time_point FileStart{};      // "l" received
+    SimClock::time_point FirstByteTime{};  // first byte of the file
     SimClock::time_point LastActivity{};
     size_t FileIndex = 0;
     bool Stalled = false;

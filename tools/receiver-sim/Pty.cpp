@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "Pty.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 Pty::~Pty()
 {
@@ -41,7 +41,7 @@ bool Pty::Open()
 
 bool Pty::Link(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     if (lstat(path.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {
             Error = "--link: " + path + " exists and is not a symlink";

@@ -21,7 +21,7 @@ void OnStopSignal(int)
 
 void InstallStopHandlers()
 {
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: the wait returns at once
@@ -82,8 +82,7 @@ int RunSimulator(const SimOptions& options)
 
         int timeout = 1000;
         if (auto next = console.NextEvent(now)) {
-            const auto ms =
-                std::chrono::ceil<std::chrono::milliseconds>(*next - now).count();
+            const auto ms = std::chrono::ceil<std::chrono::milliseconds>(*next - now).count();
             timeout = static_cast<int>(std::clamp<long long>(ms, 0, 1000));
         }
         if (lingerUntil)
@@ -103,11 +102,8 @@ int RunSimulator(const SimOptions& options)
             hungUp = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(std::min(timeout, 10)));
             break;
-        case Pty::Wait::Timeout:
-            hungUp = false;
-            break;
-        case Pty::Wait::Interrupted:
-            break;
+        case Pty::Wait::Timeout: hungUp = false; break;
+        case Pty::Wait::Interrupted: break;
         }
     }
     console.SavePartialFile();

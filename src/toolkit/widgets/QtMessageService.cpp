@@ -7,8 +7,8 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
-#include <QSpacerItem>
 #include <QScreen>
+#include <QSpacerItem>
 #include <QTextEdit>
 #include <QTimer>
 #include <algorithm>
@@ -18,14 +18,10 @@ namespace {
 QMessageBox::Icon BoxIcon(MsgIcon icon)
 {
     switch (icon) {
-    case MsgIcon::Warning:
-        return QMessageBox::Warning;
-    case MsgIcon::Error:
-        return QMessageBox::Critical;
-    case MsgIcon::Information:
-        return QMessageBox::Information;
-    case MsgIcon::None:
-        break;
+    case MsgIcon::Warning: return QMessageBox::Warning;
+    case MsgIcon::Error: return QMessageBox::Critical;
+    case MsgIcon::Information: return QMessageBox::Information;
+    case MsgIcon::None: break;
     }
     return QMessageBox::NoIcon;
 }
@@ -38,7 +34,8 @@ void MakeRoom(QMessageBox& box)
     if (!grid)
         return;
     int width = QFontMetrics(QApplication::font("QWorkspaceTitleBar"))
-                    .horizontalAdvance(box.windowTitle()) + 160;
+                    .horizontalAdvance(box.windowTitle()) +
+                160;
     if (!box.detailedText().isEmpty()) {
         width = std::max(width, box.fontMetrics().averageCharWidth() * 72);
         if (auto* details = box.findChild<QTextEdit*>())
@@ -70,8 +67,9 @@ void QtMessageService::Show(const MessageBoxRequest& request)
     // again once it is up.
     QTimer::singleShot(0, &box, [&box] {
         const QWidget* over = box.parentWidget();
-        const QRect area = over ? over->frameGeometry()
-                                : box.screen() ? box.screen()->availableGeometry() : QRect();
+        const QRect area = over           ? over->frameGeometry()
+                           : box.screen() ? box.screen()->availableGeometry()
+                                          : QRect();
         if (area.isValid()) {
             QRect frame = box.frameGeometry();
             frame.moveCenter(area.center());
