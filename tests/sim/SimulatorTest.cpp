@@ -321,6 +321,44 @@ TEST(Simulator, PlaysSeveralRunsAcrossReopenedLines)
     EXPECT_EQ(sim.Transcript(), "r\nl\ns\nr\nl\ns\n");
 }
 
+TEST(Simulator, SwitchesTheNextReceiverOnAndPlugsInANewDevice)
+{
+    SimDriver sim;
+    const std::string dir = MakeTempDir();
+    const std::string link = dir + "/ttyRECV";
+    ASSERT_TRUE(sim.Start({"--link", link, "--runs", "2", "--expect", "10,10", "--next-receiver",
+                           "300", "--replug", "1500"}));
+    ASSERT_GE(sim.OpenLine(), 0);
+    ASSERT_TRUE(sim.Send("r\r\n"));
+    ASSERT_TRUE(sim.ReadUntil("Q9X-SUC", Long));
+    ASSERT_TRUE(sim.Send("l\r\n" + SampleFirmware(10, 1)));
+    ASSERT_TRUE(sim.ReadUntil("ptImage->UnzipedCrc", Long));
+    ASSERT_TRUE(sim.Send("s\r\n"));
+    ASSERT_TRUE(sim.ReadUntil("Starting", Long));
+    // Nothing is asked, and the next receiver's start-up output comes.
+    sim.Reads.clear();
+    ASSERT_TRUE(sim.ReadUntil("Q9X-SUC", Long));
+    // Then the device goes with its link, and a new one comes under the link.
+    const std::string next = sim.Process.ReadLine(Long);
+    ASSERT_FALSE(next.empty());
+    EXPECT_NE(next, sim.SlavePath);
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), next);
+    sim.SlavePath = next;
+    ASSERT_GE(sim.OpenLine(), 0);
+    sim.Reads.clear();
+    ASSERT_TRUE(sim.Send("r\r\n"));
+    ASSERT_TRUE(sim.ReadUntil("Q9X-SUC", Long));
+    ASSERT_TRUE(sim.Send("l\r\n" + SampleFirmware(10, 2)));
+    ASSERT_TRUE(sim.ReadUntil("ptImage->UnzipedCrc", Long));
+    ASSERT_TRUE(sim.Send("s\r\n"));
+    ASSERT_TRUE(sim.ReadUntil("Starting", Long));
+    sim.CloseLine();
+    EXPECT_EQ(sim.Wait(Long), 0);
+    EXPECT_EQ(sim.Transcript(), "r\nl\ns\nr\nl\ns\n");
+    EXPECT_TRUE(SameBytes(sim.SavedFile(2), SampleFirmware(10, 2)));
+    RemoveTree(dir);
+}
+
 TEST(Simulator, LinkPointsAtTheSerialEndUntilExit)
 {
     SimDriver sim;
@@ -381,7 +419,10 @@ TEST(Simulator, HelpDocumentsEveryOptionAndBadOptionsFail)
                                "--exit-menu",
                                "--vanish-after",
                                "--stall-after",
-                               "--rate"})
+                               "--rate",
+                               "--own-restart",
+                               "--next-receiver",
+                               "--replug"})
         EXPECT_TRUE(Contains(help.Out, option)) << option;
     ChildProcess version;
     ASSERT_TRUE(version.Start(SimulatorPath(), {"--version"}));
