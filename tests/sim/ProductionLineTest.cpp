@@ -87,13 +87,16 @@ private:
 
 TEST(SimulatorLine, EachRunGetsItsOwnVerdictAndTheLastOneHolds)
 {
-    ConsoleUnderTest sim({"--runs", "3", "--expect", "100,100,100", "--verdict", "wrong,ok"});
+    ConsoleUnderTest sim({"--runs", "3", "--expect", "100,100,100", "--verdict", "wrong,ok",
+                          "--next-receiver", "4000"});
     sim.PlayRun(0);
     sim.PlayRun(10000);
     sim.PlayRun(20000);
     sim.RunUntil(30000);
     EXPECT_EQ(sim.When("wrong"), std::vector<int>({500}));
     EXPECT_EQ(sim.When("ptImage->UnzipedCrc").size(), 2u);  // the second and third run
+    // The refused receiver stays for its retry; the next one comes after the accepted run.
+    EXPECT_EQ(sim.When("Q9X-SUC"), std::vector<int>({100, 10100, 16000, 20100}));
     EXPECT_TRUE(sim.Console->Done());
 }
 

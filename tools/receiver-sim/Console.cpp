@@ -115,12 +115,15 @@ void ReceiverConsole::Command(const std::string& line, SimClock::time_point now)
 void ReceiverConsole::Start(SimClock::time_point now)
 {
     ++StartsSeen;
+    const bool refused = RunRefused;
+    RunRefused = false;
     if (!Options.Silent) {
         Schedule(ReceiverTexts::StartMessage, now, 0);
         if (Options.OwnRestartMs >= 0)
             Schedule(StartUpText(), now, Options.OwnRestartMs);
     }
-    if (Done())
+    // A receiver whose file was refused or not answered stays for another attempt.
+    if (Done() || refused)
         return;
     // A receiver that prints nothing prints nothing when it is switched on either.
     if (Options.NextReceiverMs >= 0 && !Options.Silent)
@@ -247,8 +250,11 @@ void ReceiverConsole::FinishFile(SimClock::time_point now)
         break;
     }
     case Verdict::Fin: next(ReceiverTexts::Fin); break;
-    case Verdict::Wrong: next(ReceiverTexts::Wrong); break;
-    case Verdict::Silent: break;
+    case Verdict::Wrong:
+        next(ReceiverTexts::Wrong);
+        RunRefused = true;
+        break;
+    case Verdict::Silent: RunRefused = true; break;
     }
 }
 

@@ -87,4 +87,5 @@ private:
     int StartsSeen = 0;
     int RepeatCount = 0;
     std::optional<SimClock::time_point> UnplugAt;
+    bool RunRefused = false;  // this run's file was refused or not answered
 };
