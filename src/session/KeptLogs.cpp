@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "KeptLogs.h"
 
+#include "RecordFiles.h"
 #include "SmallFile.h"
 
 #include <fcntl.h>
@@ -14,21 +15,6 @@ namespace {
 // A run's log is a few kilobytes; this only keeps a wrong file from eating memory.
 constexpr size_t LogSizeLimit = 16 * 1024 * 1024;
 constexpr int MaxSuffix = 9999;
-
-std::string ErrorText(int error)
-{
-    const char* text = ::strerrordesc_np(error);  // the same words in every locale
-    return text ? text : "error " + std::to_string(error);
-}
-
-struct Fd {
-    int Value = -1;
-    ~Fd()
-    {
-        if (Value >= 0)
-            ::close(Value);
-    }
-};
 
 bool WriteAll(int fd, std::string_view bytes)
 {
@@ -64,17 +50,15 @@ std::string KeptLogs::Check() const
     struct stat st {};
     if (::lstat(logs.c_str(), &st) != 0) {
         if (errno != ENOENT)
-            return prefix + ErrorText(errno);
-        if (::access(Folder.c_str(), W_OK | X_OK) != 0)
-            return prefix + "it cannot be created in " + Folder + ": " + ErrorText(errno);
-        return {};
+            return prefix + SystemErrorText(errno);
+        const std::string refusal = CannotCreateIn(Folder);
+        return refusal.empty() ? refusal : prefix + refusal;
     }
-    if (S_ISLNK(st.st_mode))
-        return prefix + "it is a symbolic link (logs are kept only in a real folder)";
     if (!S_ISDIR(st.st_mode))
-        return prefix + "it is not a folder";
+        return prefix +
+               (S_ISREG(st.st_mode) ? "it is a file, not a folder" : RefusedKind(st.st_mode));
     if (::access(logs.c_str(), W_OK | X_OK) != 0)
-        return prefix + ErrorText(errno);
+        return prefix + SystemErrorText(errno);
     return {};
 }
 
@@ -91,37 +75,37 @@ KeptLog KeptLogs::Keep(WallClock::time_point start, const std::string& portFolde
     if (!UsableAsName(portFolder))
         return fail("\"" + portFolder + "\" cannot be part of a file name");
 
-    Fd folder{::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    ScopedFd folder{::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     if (folder.Value < 0)
-        return fail(ErrorText(errno));
+        return fail(SystemErrorText(errno));
     const bool created = ::mkdirat(folder.Value, KeptLogsFolderName, 0777) == 0;
     if (!created && errno != EEXIST)
-        return fail(ErrorText(errno));
+        return fail(SystemErrorText(errno));
     // Opened without following a link: what is checked is what is written into.
-    Fd dir{::openat(folder.Value, KeptLogsFolderName,
-                    O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+    ScopedFd dir{::openat(folder.Value, KeptLogsFolderName,
+                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
     if (dir.Value < 0) {
         if (errno == ELOOP || errno == ENOTDIR)
             return fail("it is not a real folder (a symbolic link or a file)");
-        return fail(ErrorText(errno));
+        return fail(SystemErrorText(errno));
     }
 
     const std::string base = FileNameUtc(start) + "-" + portFolder;
     std::string name;
-    Fd file;
+    ScopedFd file;
     for (int n = 1; n <= MaxSuffix && file.Value < 0; ++n) {
         name = base + (n == 1 ? "" : "-" + std::to_string(n)) + ".txt";
         file.Value = ::openat(dir.Value, name.c_str(),
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (file.Value < 0 && errno != EEXIST)
-            return fail(name + ": " + ErrorText(errno));
+            return fail(name + ": " + SystemErrorText(errno));
     }
     if (file.Value < 0)
         return fail("every name for " + base + ".txt is taken");
     if (!WriteAll(file.Value, bytes) || ::fsync(file.Value) != 0) {
         const int error = errno;
         ::unlinkat(dir.Value, name.c_str(), 0);  // never a partial copy
-        return fail(name + ": " + ErrorText(error));
+        return fail(name + ": " + SystemErrorText(error));
     }
     ::fsync(dir.Value);
     if (created)

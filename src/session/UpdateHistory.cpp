@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "UpdateHistory.h"
 
+#include "RecordFiles.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -10,37 +12,6 @@
 #include <thread>
 
 namespace {
-
-std::string ErrorText(int error)
-{
-    const char* text = ::strerrordesc_np(error);  // the same words in every locale
-    return text ? text : "error " + std::to_string(error);
-}
-
-const char* KindOf(mode_t mode)
-{
-    if (S_ISLNK(mode))
-        return "it is a symbolic link (the record is kept only in a regular file)";
-    if (S_ISDIR(mode))
-        return "it is a directory";
-    if (S_ISFIFO(mode))
-        return "it is a named pipe (FIFO)";
-    if (S_ISSOCK(mode))
-        return "it is a socket";
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return "it is a device";
-    return "it is not a regular file";
-}
-
-// Closes a descriptor when the scope ends.
-struct Fd {
-    int Value = -1;
-    ~Fd()
-    {
-        if (Value >= 0)
-            ::close(Value);
-    }
-};
 
 bool WriteWhole(int fd, const std::string& bytes, int& error)
 {
@@ -64,6 +35,8 @@ std::string CloserOfLastLine(int fd, off_t size)
     char last = 0;
     if (::pread(fd, &last, 1, size - 1) != 1 || last == '\n')
         return {};
+    if (last == '\r')
+        return "\n";  // cut between the two bytes of the line end: the record is whole
     // Count the quotes back to the start of the partial line (a bounded look: a line of this
     // record is a few hundred bytes).
     constexpr off_t Window = 64 * 1024;
@@ -103,19 +76,17 @@ std::string UpdateHistory::Check() const
     struct stat st {};
     if (::lstat(FilePath.c_str(), &st) != 0) {
         if (errno != ENOENT)
-            return prefix + ErrorText(errno);
-        // A new file: the folder must take it.
-        if (::access(Folder.c_str(), W_OK | X_OK) != 0)
-            return prefix + "it cannot be created in " + Folder + ": " + ErrorText(errno);
-        return {};
+            return prefix + SystemErrorText(errno);
+        const std::string refusal = CannotCreateIn(Folder);
+        return refusal.empty() ? refusal : prefix + refusal;
     }
     if (!S_ISREG(st.st_mode))
-        return prefix + KindOf(st.st_mode);
+        return prefix + RefusedKind(st.st_mode);
     // Opened as Append opens it (it reads the last line back), which changes nothing in the
     // file and asks the system the real question (permissions, a read-only file system).
-    Fd fd{::open(FilePath.c_str(), O_RDWR | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    ScopedFd fd{::open(FilePath.c_str(), O_RDWR | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
     if (fd.Value < 0)
-        return prefix + ErrorText(errno);
+        return prefix + SystemErrorText(errno);
     return {};
 }
 
@@ -131,23 +102,24 @@ HistoryAppendResult UpdateHistory::Append(const HistoryRecord& record,
     const auto deadline = std::chrono::steady_clock::now() + lockWait;
     // A file renamed or replaced between the open and the lock is opened again.
     for (int tries = 0;; ++tries) {
-        Fd fd{::open(FilePath.c_str(),
-                     O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666)};
+        ScopedFd fd{::open(FilePath.c_str(),
+                           O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                           0666)};
         if (fd.Value < 0) {
             const int error = errno;
             struct stat st {};
             if (::lstat(FilePath.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-                return fail(KindOf(st.st_mode));
-            return fail(ErrorText(error));
+                return fail(RefusedKind(st.st_mode));
+            return fail(SystemErrorText(error));
         }
         struct stat opened {};
         if (::fstat(fd.Value, &opened) != 0)
-            return fail(ErrorText(errno));
+            return fail(SystemErrorText(errno));
         if (!S_ISREG(opened.st_mode))
-            return fail(KindOf(opened.st_mode));
+            return fail(RefusedKind(opened.st_mode));
         while (::flock(fd.Value, LOCK_EX | LOCK_NB) != 0) {
             if (errno != EWOULDBLOCK && errno != EINTR)
-                return fail("it cannot be locked: " + ErrorText(errno));
+                return fail("it cannot be locked: " + SystemErrorText(errno));
             if (std::chrono::steady_clock::now() >= deadline)
                 return fail("another program has held it locked for more than " +
                             WaitText(lockWait));
@@ -169,14 +141,14 @@ HistoryAppendResult UpdateHistory::Append(const HistoryRecord& record,
         if (!WriteWhole(fd.Value, bytes, error)) {
             // Nothing of a line that is not whole may stay; we still hold the lock.
             if (::ftruncate(fd.Value, size) != 0)
-                return fail(ErrorText(error) + "; a partial line may remain at its end");
-            return fail(ErrorText(error));
+                return fail(SystemErrorText(error) + "; a partial line may remain at its end");
+            return fail(SystemErrorText(error));
         }
         if (::fsync(fd.Value) != 0)
-            return fail("it could not be flushed to the disk: " + ErrorText(errno));
+            return fail("it could not be flushed to the disk: " + SystemErrorText(errno));
         if (size == 0) {
             // A new file: its name must survive a power cut as well.
-            Fd folder{::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+            ScopedFd folder{::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
             if (folder.Value >= 0)
                 ::fsync(folder.Value);
         }

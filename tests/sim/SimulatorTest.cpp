@@ -28,6 +28,17 @@ int ReadWith(const SimDriver& sim, const std::string& text)
     return -1;
 }
 
+// One whole run of one file over an open line, as the loader drives it.
+void PlayRun(SimDriver& sim, const std::string& file)
+{
+    ASSERT_TRUE(sim.Send("r\r\n"));
+    ASSERT_TRUE(sim.ReadUntil("Q9X-SUC", Long));
+    ASSERT_TRUE(sim.Send("l\r\n" + file));
+    ASSERT_TRUE(sim.ReadUntil("ptImage->UnzipedCrc", Long));
+    ASSERT_TRUE(sim.Send("s\r\n"));
+    ASSERT_TRUE(sim.ReadUntil("Starting", Long));
+}
+
 TEST(Simulator, PlaysOneRunAndRecordsEveryByte)
 {
     SimDriver sim;
@@ -302,12 +313,7 @@ TEST(Simulator, PlaysSeveralRunsAcrossReopenedLines)
     for (int run = 1; run <= 2; ++run) {
         ASSERT_GE(sim.OpenLine(), 0);
         sim.Reads.clear();
-        ASSERT_TRUE(sim.Send("r\r\n"));
-        ASSERT_TRUE(sim.ReadUntil("Q9X-SUC", Long)) << run;
-        ASSERT_TRUE(sim.Send("l\r\n" + SampleFirmware(run * 10, run)));
-        ASSERT_TRUE(sim.ReadUntil("ptImage->UnzipedCrc", Long)) << run;
-        ASSERT_TRUE(sim.Send("s\r\n"));
-        ASSERT_TRUE(sim.ReadUntil("Starting", Long));
+        ASSERT_NO_FATAL_FAILURE(PlayRun(sim, SampleFirmware(run * 10, run))) << run;
         sim.CloseLine();
         if (run == 1) {
             // The first "s" is not the last: the simulator waits for the next run.
@@ -329,12 +335,7 @@ TEST(Simulator, SwitchesTheNextReceiverOnAndPlugsInANewDevice)
     ASSERT_TRUE(sim.Start({"--link", link, "--runs", "2", "--expect", "10,10", "--next-receiver",
                            "300", "--replug", "1500"}));
     ASSERT_GE(sim.OpenLine(), 0);
-    ASSERT_TRUE(sim.Send("r\r\n"));
-    ASSERT_TRUE(sim.ReadUntil("Q9X-SUC", Long));
-    ASSERT_TRUE(sim.Send("l\r\n" + SampleFirmware(10, 1)));
-    ASSERT_TRUE(sim.ReadUntil("ptImage->UnzipedCrc", Long));
-    ASSERT_TRUE(sim.Send("s\r\n"));
-    ASSERT_TRUE(sim.ReadUntil("Starting", Long));
+    ASSERT_NO_FATAL_FAILURE(PlayRun(sim, SampleFirmware(10, 1)));
     // Nothing is asked, and the next receiver's start-up output comes.
     sim.Reads.clear();
     ASSERT_TRUE(sim.ReadUntil("Q9X-SUC", Long));
@@ -346,12 +347,7 @@ TEST(Simulator, SwitchesTheNextReceiverOnAndPlugsInANewDevice)
     sim.SlavePath = next;
     ASSERT_GE(sim.OpenLine(), 0);
     sim.Reads.clear();
-    ASSERT_TRUE(sim.Send("r\r\n"));
-    ASSERT_TRUE(sim.ReadUntil("Q9X-SUC", Long));
-    ASSERT_TRUE(sim.Send("l\r\n" + SampleFirmware(10, 2)));
-    ASSERT_TRUE(sim.ReadUntil("ptImage->UnzipedCrc", Long));
-    ASSERT_TRUE(sim.Send("s\r\n"));
-    ASSERT_TRUE(sim.ReadUntil("Starting", Long));
+    ASSERT_NO_FATAL_FAILURE(PlayRun(sim, SampleFirmware(10, 2)));
     sim.CloseLine();
     EXPECT_EQ(sim.Wait(Long), 0);
     EXPECT_EQ(sim.Transcript(), "r\nl\ns\nr\nl\ns\n");
