@@ -173,31 +173,4 @@ TEST(SimulatorLine, TheDeviceIsUnpluggedBetweenReceiversOnly)
     EXPECT_EQ(sim.When("Q9X-SUC"), std::vector<int>({100, 30100}));
 }
 
-TEST(SimulatorLine, OptionsOfTheLineAreChecked)
-{
-    struct Case {
-        std::vector<std::string> Args;
-        std::string Error;  // part of it; empty: accepted
-    };
-    const std::vector<Case> table = {
-        {{"--verdict", "wrong,ok,fin"}, ""},
-        {{"--verdict", "wrong,maybe"}, "unknown kind: maybe"},
-        {{"--verdict", "wrong,"}, "unknown kind: "},
-        {{"--replug", "100"}, "--replug needs --link"},
-        {{"--replug", "100", "--link", "/tmp/x"}, ""},
-        {{"--next-receiver", "-1"}, "not a valid number"},
-        {{"--own-restart"}, "needs a value"},
-    };
-    for (const Case& c : table) {
-        const ParseResult parsed = ParseOptions(c.Args);
-        if (c.Error.empty())
-            EXPECT_EQ(parsed.Error, "") << c.Args[0];
-        else
-            EXPECT_NE(parsed.Error.find(c.Error), std::string::npos) << parsed.Error;
-    }
-    const ParseResult list = ParseOptions({"--verdict", "wrong,ok,fin"});
-    EXPECT_EQ(list.Options.Verdicts,
-              std::vector<Verdict>({Verdict::Wrong, Verdict::Ok, Verdict::Fin}));
-}
-
 }  // namespace

@@ -435,6 +435,8 @@ TEST(Simulator, HelpDocumentsEveryOptionAndBadOptionsFail)
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"--bogus"},
                                                 {"--runs", "0"},
                                                 {"--verdict", "maybe"},
+                                                {"--verdict", "wrong,maybe"},
+                                                {"--replug", "100"},  // without --link
                                                 {"--expect", "1,x"},
                                                 {"--gap"}}) {
         ChildProcess p;
