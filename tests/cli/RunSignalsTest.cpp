@@ -1,11 +1,19 @@
 // SPDX-License-Identifier: MIT
-// What a series of SIGINT and SIGTERM means during a run: a warning, then a cancel only when the
-// next one comes within five seconds of the warning.
+// What a series of SIGINT, SIGTERM and SIGQUIT means during a run: a warning, then a cancel only
+// when the next one comes within five seconds of the warning, then, from a second after the
+// cancel, the end of the program as the signal ends any program, also while the event loop is
+// busy.
 #include "RunSignals.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
+#include <sys/wait.h>
+#include <unistd.h>
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 namespace {
 
@@ -55,12 +63,83 @@ INSTANTIATE_TEST_SUITE_P(
                                 {SIGTERM, 5000, Action::Warn},
                                 {SIGTERM, 9000, Action::Cancel}},
                                SIGTERM},
-                    PolicyCase{"NothingMoreOnceCancelling",
+                    PolicyCase{"QuitWarnsAndCancelsAsTheOthers",
+                               {{SIGQUIT, 0, Action::Warn}, {SIGQUIT, 300, Action::Cancel}},
+                               SIGQUIT},
+                    PolicyCase{"AnyTwoOfTheThreeCancel",
+                               {{SIGTERM, 0, Action::Warn}, {SIGQUIT, 4000, Action::Cancel}},
+                               SIGQUIT},
+                    PolicyCase{"AQuickThirdOneKeepsTheCancelGoing",
                                {{SIGINT, 0, Action::Warn},
                                 {SIGINT, 10, Action::Cancel},
-                                {SIGTERM, 20, Action::Nothing},
-                                {SIGINT, 9000, Action::Nothing}},
+                                {SIGINT, 20, Action::Nothing},
+                                {SIGTERM, 1009, Action::Nothing}},
+                               SIGINT},
+                    PolicyCase{"ALaterOneEndsTheProgram",
+                               {{SIGINT, 0, Action::Warn},
+                                {SIGINT, 10, Action::Cancel},
+                                {SIGINT, 1010, Action::EndAsUsual},
+                                {SIGQUIT, 9000, Action::EndAsUsual}},
                                SIGINT}),
     [](const testing::TestParamInfo<PolicyCase>& info) { return info.param.Name; });
+
+// The real signals in a child: after a cancel, a signal that comes once the grace is over ends
+// the program as that signal does, even though the event loop never runs again; one within the
+// grace does not.
+struct AfterCancelCase {
+    const char* Name;
+    int Signal;
+    int AfterMs;  // after the cancel, the event loop blocked meanwhile
+    int EndedBy;  // the signal that ended the child; 0: it ran to its own end
+};
+
+void PrintTo(const AfterCancelCase& c, std::ostream* os)
+{
+    *os << c.Name;
+}
+
+class AfterCancel : public testing::TestWithParam<AfterCancelCase> {};
+
+TEST_P(AfterCancel, EveryLaterSignalStillWorks)
+{
+    const AfterCancelCase& c = GetParam();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        int argc = 1;
+        char name[] = "run-signals-test";
+        char* argv[] = {name, nullptr};
+        QCoreApplication app(argc, argv);
+        bool cancelled = false;
+        RunSignals runSignals([](const std::string&) {}, [&cancelled] { cancelled = true; });
+        for (int i = 0; i < 2; ++i) {
+            ::raise(c.Signal);
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (runSignals.CancelSignal() == 0 && i == 1 &&
+                   std::chrono::steady_clock::now() < until)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            QCoreApplication::processEvents();
+        }
+        if (!cancelled)
+            ::_exit(3);
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.AfterMs));  // the loop is busy
+        ::raise(c.Signal);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (c.EndedBy == 0) {
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    } else {
+        ASSERT_TRUE(WIFSIGNALED(status)) << status;
+        EXPECT_EQ(WTERMSIG(status), c.EndedBy);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, AfterCancel,
+    testing::Values(AfterCancelCase{"InterruptWithinTheGrace", SIGINT, 0, 0},
+                    AfterCancelCase{"InterruptAfterTheGrace", SIGINT, 1300, SIGINT},
+                    AfterCancelCase{"TerminateAfterTheGrace", SIGTERM, 1300, SIGTERM}),
+    [](const testing::TestParamInfo<AfterCancelCase>& info) { return info.param.Name; });
 
 }  // namespace
