@@ -237,73 +237,55 @@ TEST(AssignedPorts, AnOversizedOrLinkedStateFileIsReadButNeverRewritten)
 TEST(AssignedPorts, ParallelCommandsLoseNothing)
 {
     TempPortMap temp;
-    constexpr int Workers = 2;
-    constexpr int Rounds = 150;
     std::mutex lock;
-    std::set<std::string> forgotten;
-    std::set<std::string> kept;
+    std::set<std::string> forgotten, kept = {"/dev/lister-device"};
     std::atomic<bool> done{false};
     std::atomic<int> comeBack{0};
-
-    auto worker = [&](int id) {
+    // Each round assigns a new number and forgets the one of the round before, but every tenth.
+    auto worker = [&](const std::string& id) {
         std::string previous;
-        for (int round = 0; round < Rounds; ++round) {
-            const std::string identity =
-                "/dev/serial/by-id/w" + std::to_string(id) + "-" + std::to_string(round);
+        for (int round = 0; round < 150; ++round) {
+            const std::string identity = "/dev/serial/by-id/" + id + std::to_string(round);
             UpdateAssignedPorts([&](AssignedPorts& ports) {
                 int number = FirstComNumber;
                 while (ports.IsAssigned(number))
                     ++number;
                 ports.Assign(number, identity);
-                if (!previous.empty())
-                    ports.Forget(ports.NumberOf(previous));
+                ports.Forget(ports.NumberOf(previous));
             });
             std::lock_guard guard(lock);
-            if (!previous.empty())
-                forgotten.insert(previous);
-            previous = identity;
-            // Every tenth stays: the others are forgotten in the next round.
-            if (round % 10 == 0) {
+            forgotten.insert(previous);
+            previous = round % 10 == 0 || round == 149 ? "" : identity;
+            if (previous.empty())
                 kept.insert(identity);
-                previous.clear();
-            }
         }
-        std::lock_guard guard(lock);
-        if (!previous.empty())
-            kept.insert(previous);
     };
-    auto lister = [&] {
+    // Lists (which remembers its device too) and checks that nothing forgotten before is back.
+    std::thread lister([&] {
         while (!done) {
-            std::set<std::string> before;
-            {
-                std::lock_guard guard(lock);
-                before = forgotten;
-            }
-            const PortMapListing listing = ListSerialPorts([] {
-                return std::vector<DetectedSerialPort>{{"/dev/lister-device", ""}};
-            });
-            EXPECT_EQ(listing.StateError, "");
+            std::unique_lock guard(lock);
+            const std::set<std::string> before = forgotten;
+            guard.unlock();
+            EXPECT_EQ(ListSerialPorts([] {
+                          return std::vector<DetectedSerialPort>{{"/dev/lister-device", ""}};
+                      }).StateError,
+                      "");
             const AssignedPorts now = LoadAssignedPorts().Ports;
             for (const AssignedPort& port : now.Entries())
-                comeBack += before.count(port.Identity) ? 1 : 0;
+                comeBack += static_cast<int>(before.count(port.Identity));
         }
-    };
-
-    std::thread listing(lister);
-    std::vector<std::thread> workers;
-    for (int id = 0; id < Workers; ++id)
-        workers.emplace_back(worker, id);
-    for (std::thread& t : workers)
-        t.join();
+    });
+    std::thread first(worker, "a"), second(worker, "b");
+    first.join();
+    second.join();
     done = true;
-    listing.join();
+    lister.join();
 
     EXPECT_EQ(comeBack.load(), 0);
     std::set<std::string> remembered;
     const AssignedPorts last = LoadAssignedPorts().Ports;
     for (const AssignedPort& port : last.Entries())
         remembered.insert(port.Identity);
-    kept.insert("/dev/lister-device");
     EXPECT_EQ(remembered, kept);
 }
 
