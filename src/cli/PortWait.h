@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Waiting for a port's device to appear (an adapter being plugged in, a link being made).
+// Waiting for a port's device to appear (an adapter being plugged in, a link being made). Once it
+// is there, OpenCommPortSettling (SettlingOpen.h) gives it the moment udev needs to set its
+// permissions.
 #pragma once
 
 #include <chrono>
