@@ -32,4 +32,31 @@ TEST(Messages, BoxesReachTheInstalledService)
     EXPECT_EQ(boxes[3].Text, "'x' ist kein g\xFCltiger Integerwert.");
 }
 
+TEST(Messages, RecordedBoxesAreAnsweredAsScripted)
+{
+    RecordingMessageService recorder;
+    ScopedMessageService scope(recorder);
+    recorder.Answer("Try again");
+    recorder.Answer("Never offered");
+    // A box without extra buttons takes no answer; an answer the box does not offer is OK.
+    const struct {
+        std::vector<std::string> Offered;
+        std::string Answer;
+    } boxes[] = {
+        {{}, ""},
+        {{"Try again"}, "Try again"},
+        {{"Try again"}, ""},
+        {{"Try again"}, ""},
+    };
+    for (const auto& box : boxes)
+        EXPECT_EQ(AskMessageBox({"Update Error", "Corvalt", MsgIcon::Warning, "", box.Offered}),
+                  box.Answer);
+    ASSERT_EQ(recorder.Boxes().size(), 4u);
+    EXPECT_EQ(recorder.Boxes()[1].ExtraButtons, std::vector<std::string>{"Try again"});
+    // The plain boxes answer OK whatever is scripted.
+    recorder.Answer("Try again");
+    MessageBox("COM Error", "error", MsgIcon::Warning);
+    EXPECT_EQ(AskMessageBox({"x", "y", MsgIcon::None, "", {"Try again"}}), "Try again");
+}
+
 }  // namespace
