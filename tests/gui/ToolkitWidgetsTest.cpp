@@ -124,7 +124,6 @@ private slots:
                          button->click();
              },
              "Try again"},
-            {"OK clicked", [](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); }, ""},
             {"Enter", [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); }, ""},
             {"Escape", [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); }, ""},
         };
