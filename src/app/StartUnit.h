@@ -93,9 +93,6 @@ public:
     // Error" box): the port names no device now, or the folder holds no firmware file. Empty
     // when it can.
     std::string TryAgainObstacle(int portNumber) const;
-    // Lays the controls out for the window's font: the design sizes, each control widened or
-    // heightened as its text needs, the later ones moved along, the window fitted to them.
-    void FitControlsToFont();
 
     // The serial port object: created by the first start, reused by every later one.
     std::unique_ptr<TCommPort> FCommPort;
@@ -117,6 +114,9 @@ protected:
 
 private:
     void ApplyFonts();
+    // Lays the controls out for the window's font: the design sizes, each control widened or
+    // heightened as its text needs, the later ones moved along, the window fitted to them.
+    void FitControlsToFont();
     std::unique_ptr<SerialPortKey> OpenPortKey();
     // Closes the "Update in progress" box if the user has it open: the run it waits for is over.
     void CloseUpdateInProgressBox();

@@ -23,7 +23,8 @@ std::string TForm1::TryAgainObstacle(int portNumber) const
         return "Cannot try again: " + port + " is no longer in the list of ports.";
     // A port over the network shows whether it is there only when it is opened.
     if (!LooksLikeNetAddress(*device) && ::access(device->c_str(), F_OK) != 0)
-        return "Cannot try again: " + port + " (" + *device + ") is not there now.";
+        return "Cannot try again: " + port + " (" + ToSystemText(FromLocalPath(*device)) +
+               ") is not there now.";
     FirmFileSet files;
     files.Folder = FirmFiles.Folder;
     files.BuildFirmFileList();
