@@ -41,6 +41,7 @@ void TForm1::LoadFirm()
         if (!FCommPort)
             FCommPort = std::make_unique<TCommPort>();
         ConfigureCommPort(*FCommPort, ComPortNumber);
+        RunPortNumber = ComPortNumber;
         UpdateSucceeded = false;
         FirmFiles.FirmFileIndex = 0;
         RunLog.Reset();
@@ -49,6 +50,7 @@ void TForm1::LoadFirm()
         TFirmThread* worker = TThread::Create<TFirmThread>(true, *this);
         worker->OnTerminate = [this](TThread* sender) { FirmThreadDone(sender); };
         UpdateRunning = true;
+        ShowRunProgress(true);
         try {
             worker->Start();
         } catch (...) {
@@ -75,6 +77,7 @@ void TForm1::AbandonStart()
     // Back to Idle: a port left open would fail the next start with code 6, and the controls
     // would stay disabled for good.
     UpdateRunning = false;
+    ShowRunProgress(false);
     if (FCommPort && FCommPort->PortOpen) {
         try {
             FCommPort->CloseCommPort();
@@ -92,6 +95,7 @@ void TForm1::FirmThreadDone(TThread* /*sender*/)
     FirmClosePort();
     RunFolder.Release();  // the log has been written
     UpdateRunning = false;
+    ShowRunProgress(false);
     CloseUpdateInProgressBox();
     if (UpdateSucceeded) {
         SetStatusText(FromSystemText(Texts::UpdateOk));
@@ -107,9 +111,16 @@ void TForm1::ShowUpdateError()
     const std::string written = RunLog.WrittenLog();
     const QString log = QDir::current().absoluteFilePath(
         written.empty() ? QString::fromLatin1(Texts::UpdateLogFileName) : FromLocalPath(written));
-    MessageBox(Texts::UpdateError, Texts::BoxCaption, MsgIcon::Warning,
-               UpdateErrorDetails(RunLog.Entries(), ToSystemText(QDir::toNativeSeparators(log)),
-                                  !written.empty()));
+    MessageBoxRequest box{
+        Texts::UpdateError, Texts::BoxCaption, MsgIcon::Warning,
+        UpdateErrorDetails(RunLog.Entries(), ToSystemText(QDir::toNativeSeparators(log)),
+                           !written.empty())};
+    if (TryAgainObstacle(RunPortNumber).empty())
+        box.ExtraButtons.push_back(Texts::TryAgain);
+    // Started once this run's end is done with: its worker is still waiting for it.
+    if (AskMessageBox(box) == Texts::TryAgain)
+        QMetaObject::invokeMethod(
+            this, [this] { TryAgain(); }, Qt::QueuedConnection);
 }
 
 void TForm1::FirmClosePort()
