@@ -2,6 +2,7 @@
 #include "PortMap.h"
 
 #include "ComText.h"
+#include "NetAddress.h"
 #include "SmallFile.h"
 
 #include <unistd.h>
@@ -25,6 +26,8 @@ std::string_view Trim(std::string_view text)
 // a device the file maps under another name is not listed twice.
 std::string IdentityOf(const std::string& device)
 {
+    if (LooksLikeNetAddress(device))
+        return device;  // no path: "tcp://h:1" must not be read as the folder "tcp:"
     char* resolved = ::realpath(device.c_str(), nullptr);
     if (!resolved)
         return device;
@@ -53,7 +56,21 @@ bool ParseLine(std::string_view line, MapLine& parsed, std::string& reason)
                  ", the last number the port map holds";
         return false;
     }
-    return parsed.Number >= FirstComNumber && !parsed.Device.empty();
+    if (parsed.Number < FirstComNumber || parsed.Device.empty())
+        return false;
+    std::string problem;
+    if (LooksLikeNetAddress(parsed.Device) && !ParseNetAddress(parsed.Device, &problem)) {
+        reason = "'" + parsed.Device + "' is no network address: " + problem;
+        return false;
+    }
+    return true;
+}
+
+// Whether the device is there now. A server is not asked here (the map is read at every
+// resolution): a network address counts as present, and a listing for the user asks its server.
+bool DevicePresent(const std::string& device)
+{
+    return LooksLikeNetAddress(device) || ::access(device.c_str(), F_OK) == 0;
 }
 
 }  // namespace
@@ -100,7 +117,7 @@ PortMapListing ParsePortMap(std::string_view content,
             continue;  // the first line for a number wins
         taken[parsed.Number] = true;
         mappedIdentities.push_back(IdentityOf(parsed.Device));
-        const bool present = ::access(parsed.Device.c_str(), F_OK) == 0;
+        const bool present = DevicePresent(parsed.Device);
         listing.Ports.push_back(
             {parsed.Number, ComText(parsed.Number), parsed.Device, {}, parsed.Device, present});
     }

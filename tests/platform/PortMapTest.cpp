@@ -83,8 +83,31 @@ INSTANTIATE_TEST_SUITE_P(
                   "1=/dev/a 2=/dev/ttyUSB0 3=/dev/b 4=/dev/ttyACM0", 0},
         ParseCase{"AMappedDeviceIsNotListedAgain", "COM5=/dev/ttyUSB0\n", UsbAndAcm,
                   "1=/dev/ttyACM0 5=/dev/ttyUSB0", 0},
-        ParseCase{"DevicesOnly", "", UsbAndAcm, "1=/dev/ttyUSB0 2=/dev/ttyACM0", 0}),
+        ParseCase{"DevicesOnly", "", UsbAndAcm, "1=/dev/ttyUSB0 2=/dev/ttyACM0", 0},
+        ParseCase{"PortsOnOtherMachines", "COM5=rfc2217://bench-3:3001\nCOM2=tcp://[::1]:3002\n",
+                  UsbAndAcm,
+                  "1=/dev/ttyUSB0 2=tcp://[::1]:3002 3=/dev/ttyACM0 5=rfc2217://bench-3:3001", 0},
+        ParseCase{"NetworkAddressWithoutPort", "COM1=/dev/a\nCOM5=rfc2217://bench-3\nCOM6=/dev/b\n",
+                  NoDevices, "1=/dev/a", 2, "COM5=rfc2217://bench-3"},
+        ParseCase{"UnknownScheme", "COM5=telnet://bench-3:23\n", NoDevices, "", 1,
+                  "COM5=telnet://bench-3:23"}),
     [](const auto& info) { return std::string(info.param.Case); });
+
+TEST(PortMap, AServerIsNotAskedWhileTheMapIsReadAndAWrongAddressIsNamed)
+{
+    // No connection is tried here (the host would not resolve): the entry counts as present.
+    const PortMapListing listed = ParsePortMap("COM5=tcp://no-such-host.invalid:3001\n", {});
+    ASSERT_EQ(listed.Ports.size(), 1u);
+    EXPECT_TRUE(listed.Ports[0].Present);
+    EXPECT_EQ(listed.Ports[0].Identity, "tcp://no-such-host.invalid:3001");
+
+    const PortMapListing wrong = ParsePortMap("COM5=rfc2217://bench-3:99999\n", {});
+    EXPECT_TRUE(wrong.Malformed);
+    EXPECT_NE(wrong.MalformedReason.find("'rfc2217://bench-3:99999' is no network address"),
+              std::string::npos)
+        << wrong.MalformedReason;
+    EXPECT_NE(wrong.MalformedReason.find("1 to 65535"), std::string::npos);
+}
 
 TEST(PortMap, DescriptionsOfDetectedDevicesAreKeptAlsoWhenTheFileMapsThem)
 {
