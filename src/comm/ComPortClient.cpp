@@ -162,6 +162,7 @@ bool ComPortClient::RequestLineSettings(const DCB& settings, std::vector<uint8_t
         settings.BaudRate == 0)
         return false;
     const uint32_t rate = settings.BaudRate;
+    Requests.clear();  // only the latest settings count
     const std::vector<SettingRequest> requests = {{SET_BAUDRATE, rate},
                                                   {SET_DATASIZE, settings.ByteSize},
                                                   {SET_PARITY, parity},

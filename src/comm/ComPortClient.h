@@ -43,8 +43,9 @@ public:
     // True once the server has sent any telnet command.
     bool Heard() const { return HeardServer; }
 
-    // Asks for the rate, data bits, parity and stop bits of `settings` and for no flow control;
-    // false, with nothing asked, when a value has no code in the protocol.
+    // Asks for the rate, data bits, parity and stop bits of `settings` and for no flow control,
+    // in place of what was asked before; false, with nothing asked, when a value has no code in
+    // the protocol.
     bool RequestLineSettings(const DCB& settings, std::vector<uint8_t>& out);
     // True when every setting asked for has been answered.
     bool AllAnswered() const;
