@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <thread>
 
 namespace {
 
@@ -81,8 +82,11 @@ int ConnectTo(const addrinfo& candidate, Clock::time_point deadline)
 
 }  // namespace
 
-NetLink::NetLink(const NetAddress& address, int socket)
-    : Where(address), Socket(socket), Telnet(address.Kind == NetAddress::Protocol::Rfc2217)
+NetLink::NetLink(const NetAddress& address, int socket, const DCB& settings)
+    : Where(address),
+      Socket(socket),
+      Telnet(address.Kind == NetAddress::Protocol::Rfc2217),
+      Pace(settings, Clock::now())
 {
 }
 
@@ -124,7 +128,7 @@ std::unique_ptr<NetLink> NetLink::Open(const NetAddress& address, const DCB& set
         return nullptr;
     }
 
-    std::unique_ptr<NetLink> link(new NetLink(address, socket));
+    std::unique_ptr<NetLink> link(new NetLink(address, socket, settings));
     if (!(link->Telnet ? link->Negotiate(settings, failure) : link->SettleRaw(failure)))
         return nullptr;
     return link;
@@ -216,6 +220,7 @@ bool NetLink::AwaitSettings(Clock::time_point deadline, Failure& failure)
 
 bool NetLink::ApplySettings(const DCB& settings)
 {
+    Pace = LinePace(settings, Clock::now());
     if (!Telnet)
         return true;
     Failure failure;
@@ -370,6 +375,16 @@ LineWait NetLink::WaitWritable(int milliseconds)
             ReportEnded();
             return LineWait::Gone;
         }
+        if (RoomWanted > 0) {
+            const auto now = Clock::now();
+            const auto wait = Pace.UntilRoomFor(RoomWanted, now);
+            if (now + wait > deadline) {
+                std::this_thread::sleep_until(deadline);
+                return LineWait::TimedOut;
+            }
+            std::this_thread::sleep_for(wait);
+            RoomWanted = 0;
+        }
         // While the server has asked to pause, only its request to resume is awaited.
         pollfd entry{Socket, static_cast<short>(Client.Suspended() ? POLLIN : POLLOUT), 0};
         const int ready = PollFor(entry, deadline);
@@ -415,6 +430,13 @@ ssize_t NetLink::Write(const uint8_t* buffer, size_t size)
     }
     if (!Outgoing.empty() || Client.Suspended() || size == 0)
         return 0;
+    const auto now = Clock::now();
+    const size_t room = Pace.Room(now);
+    if (room < std::min(size, LinePace::QueueLimit)) {
+        RoomWanted = std::min(size, LinePace::QueueLimit);
+        return 0;
+    }
+    size = std::min(size, room);
 
     std::vector<uint8_t> encoded;
     if (Telnet)
@@ -428,8 +450,10 @@ ssize_t NetLink::Write(const uint8_t* buffer, size_t size)
         LastProblem = NetProblem::Lost(Where, errno);
         return -1;
     }
-    if (!Telnet)
+    if (!Telnet) {
+        Pace.Add(static_cast<size_t>(sent), now);
         return sent;
+    }
     // Receiver bytes whose encoding went out whole; a doubled 0xFF cut in two counts as handed
     // over, and its second half goes first the next time, so the stream stays well formed.
     size_t handed = 0;
@@ -441,6 +465,7 @@ ssize_t NetLink::Write(const uint8_t* buffer, size_t size)
         at += width;
         ++handed;
     }
+    Pace.Add(handed, now);
     return static_cast<ssize_t>(handed);
 }
 

@@ -8,8 +8,10 @@
 // notifications) never reach a read. Every failure leaves errno and an account in words that
 // names the server (Problem()).
 //
-// The local port never purges the device's queues, so neither does this one: the server
-// opens its device when the connection is made, as a local open would.
+// Writes keep the pace of the receiver's line (LinePace.h): the connection is handed what a
+// local device's output queue would take. The local port never purges the device's queues, so
+// neither does this one: the server opens its device when the connection is made, as a local
+// open would.
 //
 // Why a client of its own rather than a library: the one packaged for the purpose runs its
 // own event loop with callbacks beside Qt's (the port's calls are synchronous, with deadlines
@@ -18,6 +20,7 @@
 #pragma once
 
 #include "ComPortClient.h"
+#include "LinePace.h"
 #include "LineWait.h"
 #include "NetAddress.h"
 #include "TelnetCodec.h"
@@ -73,9 +76,11 @@ public:
     // Receiver data moved, 0 when none waits, -1 with errno when the connection has failed or
     // the server closed it (ECONNRESET).
     ssize_t Read(uint8_t* buffer, size_t size);
-    // Ready once the connection takes bytes again (and the server has not asked to pause).
+    // Ready once the line's queue has room for the bytes of the last write that could not go,
+    // and the connection takes bytes (and the server has not asked to pause).
     LineWait WaitWritable(int milliseconds);
-    // Receiver bytes handed to the connection, 0 when it takes none now, -1 with errno.
+    // Receiver bytes handed to the connection, 0 when it or the line's queue takes none now
+    // (a write of up to a queue's worth goes whole or waits), -1 with errno.
     ssize_t Write(const uint8_t* buffer, size_t size);
     // A write was not handed over by its deadline: the account for its error.
     void NoteStalled();
@@ -84,7 +89,7 @@ public:
     bool Close();
 
 private:
-    NetLink(const NetAddress& address, int socket);
+    NetLink(const NetAddress& address, int socket, const DCB& settings);
 
     enum class Received { Data, Nothing, Ended };
     // One non-blocking receive: decodes it, answers the server's requests.
@@ -112,6 +117,9 @@ private:
     // Receiver data decoded and not yet read.
     std::vector<uint8_t> Pending;
     size_t PendingStart = 0;
+    LinePace Pace;
+    // Room the last write waited for in the line's queue (0: none).
+    size_t RoomWanted = 0;
     // Protocol bytes, and the second half of a doubled 0xFF, not yet handed to the connection.
     std::vector<uint8_t> Outgoing;
     // The last bytes of data received, for the server's words when it closes.
