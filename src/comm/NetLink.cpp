@@ -153,7 +153,7 @@ bool NetLink::Negotiate(const DCB& settings, Failure& failure)
     bool requested = false;
     for (;;) {
         if (!SendOutgoing()) {
-            failure = {8, errno, NetProblem::NotConnected(Where, errno)};
+            failure = SendFailedAtOpen();
             return false;
         }
         if (!Client.Refused().empty()) {
@@ -189,7 +189,7 @@ bool NetLink::AwaitSettings(Clock::time_point deadline, Failure& failure)
 {
     for (;;) {
         if (!SendOutgoing()) {
-            failure = {15, errno, NetProblem::Lost(Where, errno)};
+            failure = SendFailedAtOpen();
             return false;
         }
         if (const std::string mismatch = Client.Mismatch(); !mismatch.empty()) {
@@ -211,8 +211,7 @@ bool NetLink::AwaitSettings(Clock::time_point deadline, Failure& failure)
             return false;
         }
         if (Receive() == Received::Ended) {
-            ReportEnded();
-            failure = {15, errno, LastProblem};
+            failure = EndedAtOpen();
             return false;
         }
     }
@@ -231,6 +230,10 @@ bool NetLink::ApplySettings(const DCB& settings)
     }
     if (AwaitSettings(Clock::now() + NegotiationLimit, failure))
         return true;
+    if (Ended) {
+        ReportEnded();
+        return false;
+    }
     errno = failure.Error;
     LastProblem = failure.Problem;
     return false;
@@ -281,7 +284,7 @@ NetLink::Received NetLink::Receive()
         Pending.insert(Pending.end(), chunk, chunk + got);
     }
     if (Pending.size() == before)
-        return Received::Nothing;
+        return Received::Protocol;
     SawData = true;
     Recent.append(Pending.begin() + static_cast<std::ptrdiff_t>(before), Pending.end());
     if (Recent.size() > RecentLimit)
@@ -316,13 +319,32 @@ std::string NetLink::LastWords() const
     return printable ? text : std::string();
 }
 
+// The server's words count before the way the connection ended: a server that refuses a
+// client while the client still sends ends with a reset rather than a close.
 NetLink::Failure NetLink::EndedAtOpen() const
 {
-    if (EndError != 0)
-        return {8, EndError, NetProblem::NotConnected(Where, EndError)};
     const std::string said = LastWords();
-    return {8, NetProblem::SaysInUse(said) ? EBUSY : ECONNRESET,
+    if (EndError != 0 && said.empty())
+        return {8, EndError, NetProblem::NotConnected(Where, EndError)};
+    return {8,
+            NetProblem::SaysInUse(said) ? EBUSY
+            : EndError != 0             ? EndError
+                                        : ECONNRESET,
             NetProblem::ClosedAtOpen(Where, said)};
+}
+
+NetLink::Failure NetLink::SendFailedAtOpen()
+{
+    const int error = errno;
+    for (int i = 0; i < 64 && !Ended; ++i) {
+        if (Receive() == Received::Nothing)
+            break;
+    }
+    if (!Ended) {
+        Ended = true;
+        EndError = error;
+    }
+    return EndedAtOpen();
 }
 
 void NetLink::NoteStalled()

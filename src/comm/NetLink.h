@@ -91,8 +91,9 @@ public:
 private:
     NetLink(const NetAddress& address, int socket, const DCB& settings);
 
-    enum class Received { Data, Nothing, Ended };
-    // One non-blocking receive: decodes it, answers the server's requests.
+    enum class Received { Data, Protocol, Nothing, Ended };
+    // One non-blocking receive: decodes it, answers the server's requests. Protocol: only the
+    // protocol's own bytes came; Nothing: nothing waited.
     Received Receive();
     // Hands as much of Outgoing to the connection as it takes now; false on failure (errno).
     bool SendOutgoing();
@@ -106,6 +107,9 @@ private:
     size_t PendingSize() const { return Pending.size() - PendingStart; }
     // A connection that ended while it was set up: refused, in use, or lost.
     Failure EndedAtOpen() const;
+    // A send that failed while the connection was set up: the server's last words are read
+    // first, as they tell why (a port in use).
+    Failure SendFailedAtOpen();
     // errno and Problem for a connection that has ended.
     void ReportEnded();
 
