@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <future>
 
 namespace {
 
@@ -209,6 +210,19 @@ PortMapListing ListSerialPorts(const SerialPortDetector& detect)
                                   " KiB; it is read no further";
     }
     return listing;
+}
+
+void AskNetworkServers(PortMapListing& listing, std::chrono::milliseconds limit)
+{
+    std::vector<std::pair<SerialPortEntry*, std::future<bool>>> asked;
+    for (SerialPortEntry& entry : listing.Ports) {
+        if (const auto address = ParseNetAddress(entry.Device))
+            asked.emplace_back(&entry, std::async(std::launch::async, [address, limit] {
+                return NetServerAccepts(*address, limit);
+            }));
+    }
+    for (auto& [entry, accepts] : asked)
+        entry->Present = accepts.get();
 }
 
 std::optional<std::string> ResolveComPort(int number, const SerialPortDetector& detect)

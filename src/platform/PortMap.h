@@ -27,6 +27,7 @@
 
 #include "AssignedPorts.h"
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -93,6 +94,11 @@ void SortInListingOrder(std::vector<DetectedSerialPort>& ports);
 // Reads the map file (a missing file is an empty map) and lists it with the detected devices;
 // while detection is on, with the remembered numbers, saving new ones.
 PortMapListing ListSerialPorts(const SerialPortDetector& detect = DetectSerialPorts);
+
+// Asks the server of every network entry, all at once, whether it accepts a connection within
+// `limit`, and sets the entry's Present from the answer (the map alone leaves it true).
+void AskNetworkServers(PortMapListing& listing,
+                       std::chrono::milliseconds limit = std::chrono::milliseconds(1000));
 
 // The device that COM<number> names, or nothing when it is not listed.
 std::optional<std::string> ResolveComPort(int number,

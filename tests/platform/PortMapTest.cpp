@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -107,6 +111,40 @@ TEST(PortMap, AServerIsNotAskedWhileTheMapIsReadAndAWrongAddressIsNamed)
               std::string::npos)
         << wrong.MalformedReason;
     EXPECT_NE(wrong.MalformedReason.find("1 to 65535"), std::string::npos);
+}
+
+// A socket bound to a free port on 127.0.0.1, listening when asked; its port in `port`.
+int LoopbackSocket(bool listening, uint16_t& port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof local;
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    EXPECT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length), 0);
+    if (listening) {
+        EXPECT_EQ(::listen(fd, 4), 0);
+    }
+    port = ntohs(local.sin_port);
+    return fd;
+}
+
+TEST(PortMap, ANetworkEntryIsPresentWhileItsServerAccepts)
+{
+    uint16_t served = 0, closed = 0;
+    const int listener = LoopbackSocket(true, served);
+    ::close(LoopbackSocket(false, closed));  // nothing accepts there
+    PortMapListing listing = ParsePortMap("COM5=rfc2217://127.0.0.1:" + std::to_string(served) +
+                                              "\nCOM6=tcp://127.0.0.1:" + std::to_string(closed) +
+                                              "\nCOM7=/dev/no-such-tty\n",
+                                          {});
+    AskNetworkServers(listing, std::chrono::milliseconds(500));
+    ::close(listener);
+    ASSERT_EQ(listing.Ports.size(), 3u);
+    EXPECT_TRUE(listing.Ports[0].Present);
+    EXPECT_FALSE(listing.Ports[1].Present);
+    EXPECT_FALSE(listing.Ports[2].Present);  // a device path is not asked about
 }
 
 TEST(PortMap, DescriptionsOfDetectedDevicesAreKeptAlsoWhenTheFileMapsThem)
