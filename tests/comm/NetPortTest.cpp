@@ -352,9 +352,9 @@ TEST_F(NetPort, ASetterOnAnOpenPortAsksTheServerAndKeepsTheOldValueWhenRefused)
             return;
         Bytes rate57600;
         AppendSubnegotiation(COM_PORT_OPTION, {101, 0, 0, 0xE1, 0}, rate57600);
-        const Bytes others =
-            Bytes(ConfirmationsOf115200().begin() + 10, ConfirmationsOf115200().end());
-        s.Read(ClientRequestsFor115200().size());  // 57600
+        const Bytes confirmations = ConfirmationsOf115200();
+        const Bytes others(confirmations.begin() + 10, confirmations.end());  // after the rate
+        s.Read(ClientRequestsFor115200().size());                             // 57600
         s.Send(Joined({rate57600, others}));
         s.Read(ClientRequestsFor115200().size());  // 9600, refused with 57600
         s.Send(Joined({rate57600, others}));
