@@ -345,33 +345,6 @@ TEST_F(NetPort, AServersPauseHoldsWritesBackUntilItResumesOrTheDeadline)
     EXPECT_EQ(server.Received, Joined({ClientOpening(), ClientRequestsFor115200(), block}));
 }
 
-TEST_F(NetPort, ASetterOnAnOpenPortAsksTheServerAndKeepsTheOldValueWhenRefused)
-{
-    ScriptedServer server([&](ServerSide& s) {
-        if (!AgreeAndConfirm(s))
-            return;
-        Bytes rate57600;
-        AppendSubnegotiation(COM_PORT_OPTION, {101, 0, 0, 0xE1, 0}, rate57600);
-        const Bytes confirmations = ConfirmationsOf115200();
-        const Bytes others(confirmations.begin() + 10, confirmations.end());  // after the rate
-        s.Read(ClientRequestsFor115200().size());                             // 57600
-        s.Send(Joined({rate57600, others}));
-        s.Read(ClientRequestsFor115200().size());  // 9600, refused with 57600
-        s.Send(Joined({rate57600, others}));
-        s.Read(ClientRequestsFor115200().size());  // 57600 again
-        s.Send(Joined({rate57600, others}));
-        s.ReadToEnd();
-    });
-    OpenOn(server.Address());
-    Port.SetBaudRate(57600);
-    const ECommError error = Raised([&] { Port.SetBaudRate(9600); });
-    EXPECT_EQ(error.Code, 1);
-    EXPECT_NE(error.Detail.find("57600 baud where 9600 baud was asked"), std::string::npos)
-        << error.Detail;
-    EXPECT_EQ(Port.LineSettings.BaudRate, 57600u);
-    Port.CloseCommPort();
-}
-
 // As a device that has gone away: the read fails at once.
 TEST_F(NetPort, AConnectionClosedDuringUseFailsTheRead)
 {

@@ -8,11 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
 using namespace Telnet;
+using namespace std::literals;
 using Bytes = std::vector<uint8_t>;
 
 constexpr uint8_t NOP = 241;
@@ -225,54 +227,17 @@ TEST(ComPortSettings, AsksForTheLineAndFollowsTheServersAnswers)
     Bytes request;
     ASSERT_TRUE(client.RequestLineSettings(LineOf115200(), request));
     // Rate (four bytes), 8 data bits, no parity, one stop bit, no flow control.
-    EXPECT_EQ(request, (Bytes{IAC,
-                              SB,
-                              COM_PORT_OPTION,
-                              1,
-                              0x00,
-                              0x01,
-                              0xC2,
-                              0x00,
-                              IAC,
-                              SE,
-                              IAC,
-                              SB,
-                              COM_PORT_OPTION,
-                              2,
-                              8,
-                              IAC,
-                              SE,
-                              IAC,
-                              SB,
-                              COM_PORT_OPTION,
-                              3,
-                              1,
-                              IAC,
-                              SE,
-                              IAC,
-                              SB,
-                              COM_PORT_OPTION,
-                              4,
-                              1,
-                              IAC,
-                              SE,
-                              IAC,
-                              SB,
-                              COM_PORT_OPTION,
-                              5,
-                              1,
-                              IAC,
-                              SE}));
-    EXPECT_FALSE(client.AllAnswered());
+    const std::string_view expected =
+        "\xFF\xFA,\x01\x00\x01\xC2\x00\xFF\xF0"
+        "\xFF\xFA,\x02\x08\xFF\xF0\xFF\xFA,\x03\x01\xFF\xF0"
+        "\xFF\xFA,\x04\x01\xFF\xF0\xFF\xFA,\x05\x01\xFF\xF0"sv;
+    EXPECT_EQ(request, Bytes(expected.begin(), expected.end()));
     EXPECT_EQ(client.Unanswered(), "115200 baud");
 
     Bytes answer;
-    client.Take(ComPortAnswer({101, 0x00, 0x01, 0xC2, 0x00}), answer);
-    client.Take(ComPortAnswer({102, 8}), answer);
-    client.Take(ComPortAnswer({NotifyLinestate, 0x60}), answer);
-    client.Take(ComPortAnswer({103, 1}), answer);
-    EXPECT_EQ(client.Unanswered(), "1 stop bit");
-    client.Take(ComPortAnswer({104, 1}), answer);
+    for (const Bytes& payload : {Bytes{101, 0x00, 0x01, 0xC2, 0x00}, Bytes{102, 8},
+                                 Bytes{NotifyLinestate, 0x60}, Bytes{103, 1}, Bytes{104, 1}})
+        client.Take(ComPortAnswer(payload), answer);
     EXPECT_EQ(client.Unanswered(), "no flow control");
     client.Take(ComPortAnswer({105, 1}), answer);
     EXPECT_TRUE(answer.empty());
@@ -284,33 +249,30 @@ TEST(ComPortSettings, AsksForTheLineAndFollowsTheServersAnswers)
     EXPECT_TRUE(client.Suspended());
     client.Take(ComPortAnswer({109}), answer);
     EXPECT_FALSE(client.Suspended());
+
+    // A value the protocol has no code for is not asked at all.
+    DCB odd = LineOf115200();
+    odd.Parity = 9;
+    request.clear();
+    EXPECT_FALSE(client.RequestLineSettings(odd, request));
+    EXPECT_TRUE(request.empty());
 }
 
 TEST(ComPortSettings, AnAnswerThatDiffersIsNamedWithWhatWasAsked)
 {
-    struct Case {
-        Bytes Answer;
-        const char* Mismatch;
-    };
-    for (const Case& c :
-         {Case{{101, 0x00, 0x00, 0x25, 0x80}, "9600 baud where 115200 baud was asked"},
-          Case{{102, 7}, "7 data bits where 8 data bits was asked"},
-          Case{{103, 3}, "even parity where no parity was asked"},
-          Case{{104, 2}, "2 stop bits where 1 stop bit was asked"},
-          Case{{105, 3}, "hardware flow control where no flow control was asked"}}) {
+    const std::pair<Bytes, const char*> cases[] = {
+        {{101, 0x00, 0x00, 0x25, 0x80}, "9600 baud where 115200 baud was asked"},
+        {{102, 7}, "7 data bits where 8 data bits was asked"},
+        {{103, 3}, "even parity where no parity was asked"},
+        {{104, 2}, "2 stop bits where 1 stop bit was asked"},
+        {{105, 3}, "hardware flow control where no flow control was asked"}};
+    for (const auto& [payload, mismatch] : cases) {
         ComPortClient client;
         Bytes out;
         ASSERT_TRUE(client.RequestLineSettings(LineOf115200(), out));
-        client.Take(ComPortAnswer(c.Answer), out);
-        EXPECT_EQ(client.Mismatch(), c.Mismatch);
+        client.Take(ComPortAnswer(payload), out);
+        EXPECT_EQ(client.Mismatch(), mismatch);
     }
-    // A value the protocol has no code for is not asked at all.
-    ComPortClient client;
-    Bytes out;
-    DCB settings = LineOf115200();
-    settings.Parity = 9;
-    EXPECT_FALSE(client.RequestLineSettings(settings, out));
-    EXPECT_TRUE(out.empty());
 }
 
 }  // namespace
