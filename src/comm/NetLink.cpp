@@ -2,10 +2,7 @@
 #include "NetLink.h"
 
 #include "NetProblem.h"
-#include "PortErrorAdvice.h"
 
-#include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -39,47 +36,6 @@ int PollFor(pollfd& entry, Clock::time_point deadline)
     }
 }
 
-// One address of the host, connected within the deadline: the socket, or -1 with errno.
-int ConnectTo(const addrinfo& candidate, Clock::time_point deadline)
-{
-    const int fd =
-        ::socket(candidate.ai_family, candidate.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                 candidate.ai_protocol);
-    if (fd < 0)
-        return -1;
-    if (::connect(fd, candidate.ai_addr, candidate.ai_addrlen) != 0) {
-        if (errno != EINPROGRESS) {
-            const int error = errno;
-            ::close(fd);
-            errno = error;
-            return -1;
-        }
-        pollfd wait{fd, POLLOUT, 0};
-        const int ready = PollFor(wait, deadline);
-        int result = ready == 0 ? ETIMEDOUT : 0;
-        socklen_t length = sizeof result;
-        if (ready < 0)
-            result = errno;
-        else if (ready > 0 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &result, &length) != 0)
-            result = errno;
-        if (result != 0) {
-            ::close(fd);
-            errno = result;
-            return -1;
-        }
-    }
-    // Each write goes out as it is written: a 10-byte block is one segment, not held back to
-    // be joined with the next.
-    const int on = 1;
-    if (::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) {
-        const int error = errno;
-        ::close(fd);
-        errno = error;
-        return -1;
-    }
-    return fd;
-}
-
 }  // namespace
 
 NetLink::NetLink(const NetAddress& address, int socket, const DCB& settings)
@@ -99,36 +55,22 @@ NetLink::~NetLink()
 std::unique_ptr<NetLink> NetLink::Open(const NetAddress& address, const DCB& settings,
                                        Failure& failure)
 {
-    failure = {};
-    const auto deadline = Clock::now() + ConnectLimit;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(address.Port);
-    const int lookup = ::getaddrinfo(address.Host.c_str(), service.c_str(), &hints, &found);
-    if (lookup != 0) {
-        failure.Error = lookup == EAI_SYSTEM ? errno : EHOSTUNREACH;
-        failure.Problem = NetProblem::UnknownHost(
-            address, lookup == EAI_SYSTEM ? ErrorMeaning(errno) : ::gai_strerror(lookup));
+    const NetConnection connection = ConnectToServer(address, ConnectLimit);
+    if (connection.Socket < 0) {
+        failure = {8, connection.Error,
+                   connection.LookupProblem.empty()
+                       ? NetProblem::NotConnected(address, connection.Error)
+                       : NetProblem::UnknownHost(address, connection.LookupProblem)};
         return nullptr;
     }
-    int socket = -1;
-    int error = ECONNREFUSED;
-    for (const addrinfo* candidate = found; candidate && socket < 0;
-         candidate = candidate->ai_next) {
-        socket = ConnectTo(*candidate, deadline);
-        if (socket < 0)
-            error = errno;
-    }
-    ::freeaddrinfo(found);
-    if (socket < 0) {
-        failure.Error = error;
-        failure.Problem = NetProblem::NotConnected(address, error);
+    std::unique_ptr<NetLink> link(new NetLink(address, connection.Socket, settings));
+    // Each write goes out as it is written: a 10-byte block is one segment, not held back to
+    // be joined with the next.
+    const int on = 1;
+    if (::setsockopt(connection.Socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) {
+        failure = {8, errno, NetProblem::NotConnected(address, errno)};
         return nullptr;
     }
-
-    std::unique_ptr<NetLink> link(new NetLink(address, socket, settings));
     if (!(link->Telnet ? link->Negotiate(settings, failure) : link->SettleRaw(failure)))
         return nullptr;
     return link;
