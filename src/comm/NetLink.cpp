@@ -19,6 +19,9 @@ using Clock = std::chrono::steady_clock;
 
 constexpr size_t ReceiveChunk = 4096;
 constexpr size_t RecentLimit = 160;
+// What a write takes in from the connection while nobody reads: beyond it, the server's
+// further bytes wait in the connection (a local device's input buffer is smaller still).
+constexpr size_t PendingLimit = 1 << 20;
 
 int MillisecondsUntil(Clock::time_point deadline)
 {
@@ -350,7 +353,10 @@ LineWait NetLink::WaitWritable(int milliseconds)
             RoomWanted = 0;
         }
         // While the server has asked to pause, only its request to resume is awaited.
-        pollfd entry{Socket, static_cast<short>(Client.Suspended() ? POLLIN : POLLOUT), 0};
+        const short events = !Client.Suspended()            ? POLLOUT
+                             : PendingSize() < PendingLimit ? POLLIN
+                                                            : 0;
+        pollfd entry{Socket, events, 0};
         const int ready = PollFor(entry, deadline);
         if (ready < 0) {
             LastProblem = NetProblem::Lost(Where, errno);
@@ -382,7 +388,7 @@ LineWait NetLink::WaitWritable(int milliseconds)
 
 ssize_t NetLink::Write(const uint8_t* buffer, size_t size)
 {
-    if (Telnet && !Ended)
+    if (Telnet && !Ended && PendingSize() < PendingLimit)
         Receive();  // a request to pause must be seen before more is sent
     if (Ended) {
         ReportEnded();
