@@ -136,8 +136,10 @@ private:
 
     // The device's settings found at open: the base the setters apply on, put back at close.
     std::unique_ptr<termios> DeviceSettings;
-    // The connection while a port on another machine is open.
-    std::unique_ptr<NetLink> Link;
+    // The connection while a port on another machine is open. Owned by this port alone; a
+    // shared_ptr binds its deleter where the link is made, so that a stand-in port built
+    // without the network link (the fuzz targets') compiles and links without it.
+    std::shared_ptr<NetLink> Link;
     // This port set the device's exclusive-use flag (only then does it clear it again).
     bool ExclusiveSet = false;
     // The descriptor is gone even though a failed close left the port counted as open (Linux
