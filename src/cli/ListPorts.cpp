@@ -18,7 +18,8 @@ std::string PortListingLine(const SerialPortEntry& port)
 
 int ListPortsCommand()
 {
-    const PortMapListing listing = ListSerialPorts();
+    PortMapListing listing = ListSerialPorts();
+    AskNetworkServers(listing);
     if (listing.Unreadable) {
         std::fprintf(stderr, "zendrak-cli: the port map %s cannot be read: %s; no port is listed\n",
                      PortMapFilePath().c_str(), listing.UnreadableReason.c_str());

@@ -48,7 +48,7 @@ std::string DescribePortError(const std::string& portText, const ECommError& err
             return lookup.Problem;
         tried += " (" + *lookup.Device + ")";
     }
-    const std::string advice = PortErrorAdvice(error.LastError, error.Holders);
+    const std::string advice = PortErrorAdvice(error);
     return tried + ": " +
            (advice.empty()
                 ? "the port could not be set up (error code " + std::to_string(error.Code) + ")."

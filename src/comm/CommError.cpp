@@ -8,14 +8,17 @@
 #include <cerrno>
 #include <utility>
 
-ECommError::ECommError(uint8_t code) : ECommError(code, {}) {}
+ECommError::ECommError(uint8_t code) : ECommError(code, std::vector<PortHolder>{}) {}
 
-ECommError::ECommError(uint8_t code, std::vector<PortHolder> holders)
-    : Code(code), LastError(static_cast<uint32_t>(errno)), Holders(std::move(holders))
+ECommError::ECommError(uint8_t code, std::vector<PortHolder> holders, std::string detail)
+    : Code(code),
+      LastError(static_cast<uint32_t>(errno)),
+      Holders(std::move(holders)),
+      Detail(std::move(detail))
 {
     // errno is taken before anything else runs; the box comes before the throw.
     const int saved = errno;
     MessageBox(Texts::ComErrorBoxText, Texts::ComErrorBoxCaption, MsgIcon::Warning,
-               PortErrorAdvice(LastError, Holders));
+               PortErrorAdvice(*this));
     errno = saved;
 }

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 // TCommPort on Linux: the open sequence, the setters, close, and the reads and writes with their
-// time-outs as poll loops.
+// time-outs as poll loops, on a local device or on a network link.
 #include "comm_port.h"
 
+#include "NetAddress.h"
+#include "NetLink.h"
+#include "NetProblem.h"
 #include "PortName.h"
 #include "SerialDevice.h"
 #include "SystemTexts.h"
@@ -88,10 +91,11 @@ void TCommPort::SetBaudRate(uint32_t rate)
     if (!PortOpen || ApplyLineSettings())
         return;
     const int error = errno;
+    const std::string problem = LinkProblem();
     LineSettings.BaudRate = old;
     ApplyLineSettings();  // the device keeps what it had
     errno = error;
-    throw ECommError(1);
+    throw ECommError(1, {}, problem);
 }
 
 void TCommPort::SetByteSize(uint8_t size)
@@ -116,14 +120,17 @@ void TCommPort::SetMember(uint8_t DCB::*member, uint8_t value, uint8_t code)
     if (!PortOpen || ApplyLineSettings())
         return;
     const int error = errno;
+    const std::string problem = LinkProblem();
     LineSettings.*member = old;
     ApplyLineSettings();
     errno = error;
-    throw ECommError(code);
+    throw ECommError(code, {}, problem);
 }
 
 bool TCommPort::ApplyLineSettings()
 {
+    if (Link)
+        return Link->ApplySettings(LineSettings);
     return SerialDevice::ApplySettings(PortHandle, *DeviceSettings, LineSettings);
 }
 
@@ -135,6 +142,10 @@ void TCommPort::OpenCommPort()
     const auto path = ResolvePortName(PortName);
     if (!path)
         throw ECommError(8);
+    if (LooksLikeNetAddress(*path)) {
+        OpenNetLink(*path);
+        return;
+    }
     PortHandle = SerialDevice::Open(*path);
     if (PortHandle < 0)
         throw ECommError(8);
@@ -170,6 +181,71 @@ void TCommPort::OpenCommPort()
     PortOpen = true;
 }
 
+// The connection takes the place of the device: the line settings go to the server (or are
+// the server's), and the time-outs are the same poll loops.
+void TCommPort::OpenNetLink(const std::string& text)
+{
+    std::string why;
+    const auto address = ParseNetAddress(text, &why);
+    if (!address) {
+        errno = EINVAL;
+        throw ECommError(8, {}, NetProblem::NotAnAddress(text, why));
+    }
+    NetLink::Failure failure;
+    Link = NetLink::Open(*address, LineSettings, failure);
+    if (!Link) {
+        errno = failure.Error;
+        throw ECommError(failure.Code, {}, failure.Problem);
+    }
+    PortHandle = Link->Handle();
+    HandleReleased = false;
+    ExclusiveSet = false;
+    DeviceSettings.reset();
+    Timeouts = UpdateTimeouts;
+    PortOpen = true;
+}
+
+bool TCommPort::CloseNetLink()
+{
+    const bool closed = Link->Close();
+    const int error = errno;
+    Link.reset();  // the socket is released either way
+    errno = error;
+    return closed;
+}
+
+std::string TCommPort::LinkProblem() const
+{
+    return Link ? Link->Problem() : std::string();
+}
+
+void TCommPort::RaiseLineError(uint8_t code)
+{
+    throw ECommError(code, {}, LinkProblem());
+}
+
+LineWait TCommPort::WaitReadable(int milliseconds)
+{
+    return Link ? Link->WaitReadable(milliseconds)
+                : SerialDevice::WaitReadable(PortHandle, milliseconds);
+}
+
+LineWait TCommPort::WaitWritable(int milliseconds)
+{
+    return Link ? Link->WaitWritable(milliseconds)
+                : SerialDevice::WaitWritable(PortHandle, milliseconds);
+}
+
+ssize_t TCommPort::ReadSome(uint8_t* buffer, size_t size)
+{
+    return Link ? Link->Read(buffer, size) : SerialDevice::Read(PortHandle, buffer, size);
+}
+
+ssize_t TCommPort::WriteSome(const uint8_t* buffer, size_t size)
+{
+    return Link ? Link->Write(buffer, size) : SerialDevice::Write(PortHandle, buffer, size);
+}
+
 void TCommPort::LetGo()
 {
     SerialDevice::Release(PortHandle, ExclusiveSet);
@@ -195,10 +271,15 @@ void TCommPort::CloseCommPort()
     if (!PortOpen)
         return;
     if (!HandleReleased) {
-        LetGo();
         HandleReleased = true;
-        if (!SerialDevice::Close(PortHandle))
-            throw ECommError(11);
+        if (Link) {
+            if (!CloseNetLink())
+                throw ECommError(11);
+        } else {
+            LetGo();
+            if (!SerialDevice::Close(PortHandle))
+                throw ECommError(11);
+        }
     }
     PortOpen = false;
 }
@@ -232,23 +313,22 @@ void TCommPort::WriteAll(const uint8_t* buffer, size_t count)
                                         Timeouts.WriteTotalTimeoutMultiplier, count);
     size_t sent = 0;
     for (;;) {
-        const ssize_t written = SerialDevice::Write(PortHandle, buffer + sent, count - sent);
+        const ssize_t written = WriteSome(buffer + sent, count - sent);
         if (written < 0)
-            throw ECommError(9);
+            RaiseLineError(9);
         sent += static_cast<size_t>(written);
         if (sent == count)
             return;
         const int left = MillisecondsUntil(deadline);
-        if (left == 0) {
+        const LineWait wait = left == 0 ? LineWait::TimedOut : WaitWritable(left);
+        if (wait == LineWait::Ready)
+            continue;
+        if (wait == LineWait::TimedOut) {
+            if (Link)
+                Link->NoteStalled();
             errno = ETIMEDOUT;
-            throw ECommError(9);
         }
-        switch (SerialDevice::WaitWritable(PortHandle, left)) {
-        case SerialDevice::WaitResult::Ready: break;
-        case SerialDevice::WaitResult::TimedOut: errno = ETIMEDOUT; throw ECommError(9);
-        case SerialDevice::WaitResult::Gone:
-        case SerialDevice::WaitResult::Failed: throw ECommError(9);
-        }
+        RaiseLineError(9);
     }
 }
 
@@ -274,18 +354,18 @@ uint32_t TCommPort::ReadBytes(uint8_t* buffer, uint32_t size)
             break;
         const int wait =
             count == 0 ? left : std::min(left, static_cast<int>(Timeouts.ReadIntervalTimeout));
-        const auto ready = SerialDevice::WaitReadable(PortHandle, wait);
-        if (ready == SerialDevice::WaitResult::TimedOut)
+        const LineWait ready = WaitReadable(wait);
+        if (ready == LineWait::TimedOut)
             break;
-        if (ready != SerialDevice::WaitResult::Ready)
-            throw ECommError(10);
-        const ssize_t got = SerialDevice::Read(PortHandle, buffer + count, size - count);
+        if (ready != LineWait::Ready)
+            RaiseLineError(10);
+        const ssize_t got = ReadSome(buffer + count, size - count);
         if (got == -2) {
             errno = EIO;  // readable, yet end of file: the device is gone
             throw ECommError(10);
         }
         if (got < 0)
-            throw ECommError(10);
+            RaiseLineError(10);
         count += static_cast<uint32_t>(got);
     }
     if (count < size)

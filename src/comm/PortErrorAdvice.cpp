@@ -2,19 +2,20 @@
 #include "PortErrorAdvice.h"
 
 #include "PortMap.h"
+#include "comm_port.h"
 
 #include <cerrno>
 #include <cstring>
 
-namespace {
-
 // The system's own wording, independent of the locale (strerror would follow LC_MESSAGES).
-std::string MeaningOf(int error)
+std::string ErrorMeaning(int error)
 {
     if (const char* text = ::strerrordesc_np(error))
         return text;
     return "Unknown error " + std::to_string(error);
 }
+
+namespace {
 
 std::string WhatToDo(int error)
 {
@@ -46,18 +47,26 @@ std::string WhatToDo(int error)
     case EINVAL:
         return "The device does not support these line settings (rate, data bits, parity or "
                "stop bits).";
+    case ECONNRESET:
+    case ECONNABORTED:
+    case EPIPE:
+        return "The connection to the serial device server was lost: the server, its serial "
+               "device or the network went away. Check them and repeat the update.";
     default: return {};
     }
 }
 
 }  // namespace
 
-std::string PortErrorAdvice(uint32_t lastError, const std::vector<PortHolder>& holders)
+std::string PortErrorAdvice(uint32_t lastError, const std::vector<PortHolder>& holders,
+                            const std::string& detail)
 {
+    if (!detail.empty())
+        return detail;
     if (lastError == 0)
         return {};
     const int error = static_cast<int>(lastError);
-    std::string advice = MeaningOf(error) + ".";
+    std::string advice = ErrorMeaning(error) + ".";
     if (!holders.empty()) {
         advice += " The port is open in ";
         for (size_t i = 0; i < holders.size(); ++i) {
@@ -70,4 +79,9 @@ std::string PortErrorAdvice(uint32_t lastError, const std::vector<PortHolder>& h
         advice += " " + action;
     }
     return advice;
+}
+
+std::string PortErrorAdvice(const ECommError& error)
+{
+    return PortErrorAdvice(error.LastError, error.Holders, error.Detail);
 }

@@ -2,6 +2,7 @@
 #include "PortName.h"
 
 #include "ComText.h"
+#include "NetAddress.h"
 #include "PortMap.h"
 #include "SystemTexts.h"
 
@@ -29,7 +30,7 @@ int ComNumberOfPortName(const std::string& name)
 
 std::optional<std::string> ResolvePortName(const std::string& name)
 {
-    if (!name.empty() && name.front() == '/')
+    if ((!name.empty() && name.front() == '/') || LooksLikeNetAddress(name))
         return name;
     const std::string_view text = PortTextOf(name);
     const int number = ComNumberOfText(text).value_or(0);

@@ -4,6 +4,7 @@
 // with errno set on failure, so the port turns the step into its error code.
 #pragma once
 
+#include "LineWait.h"
 #include "comm_port.h"
 
 #include <termios.h>
@@ -47,7 +48,7 @@ bool PrepareTimeouts(int fd);
 void RequestLowLatency(int fd);
 bool Close(int fd);
 
-enum class WaitResult { Ready, TimedOut, Gone, Failed };
+using WaitResult = LineWait;
 // Waits up to `milliseconds` for the line to be readable (POLLIN) or writable (POLLOUT).
 // Gone: hang-up or error condition on the device (errno EIO).
 WaitResult WaitReadable(int fd, int milliseconds);

@@ -10,11 +10,16 @@
 //                   14 no terminal, or reading the device's settings failed
 //                   15 applying them failed   17 applying the time-outs failed
 //   ECommError     code + errno (LastError), and for a held device the other programs found with
-//                  it open. Making one shows the "COM Error" box through the message service
+//                  it open, for a port on another machine its own account naming the server
+//                  (Detail). Making one shows the "COM Error" box through the message service
 //                  before it is thrown. Not an Exception.
 //
 // Names: SetCommPort("3") gives \\.\COM3, resolved through the port map at open; a name that
-// starts with "/" is a device path used as it is.
+// starts with "/" is a device path used as it is. A name, or a map entry, that is a network
+// address ("rfc2217://bench-3:3001", "tcp://bench-3:3002") opens a TCP connection to a serial
+// device server instead (NetLink.h): the same operations, codes and time-outs; 8 when the
+// connection cannot be made or the server refuses it, 15 when it refuses or does not confirm
+// the line settings; the output queue is not known there (0).
 // Reads: nothing arrives -> 0 after 250 ms + 1 ms per requested byte; after the first byte a
 // gap of 15 ms ends the read. Writes: all bytes within 250 ms + 1 ms per byte, or code 9.
 // The device is opened non-blocking and must be a terminal; it is then taken exclusively
@@ -29,9 +34,13 @@
 #include <string>
 #include <vector>
 
+#include "LineWait.h"
 #include "PortOpeners.h"
 
+#include <sys/types.h>
+
 struct termios;
+class NetLink;
 
 // The platform's stop-bit codes.
 inline constexpr uint8_t ONESTOPBIT = 0;
@@ -48,12 +57,14 @@ class ECommError {
 public:
     // Stores the code and errno, then shows the "COM Error" box and returns when it is closed.
     explicit ECommError(uint8_t code);
-    // A device held by others: the processes found with it open are named in the box's advice.
-    ECommError(uint8_t code, std::vector<PortHolder> holders);
+    // A device held by others: the processes found with it open are named in the box's advice;
+    // a port on another machine gives its account of the failure, the advice then.
+    ECommError(uint8_t code, std::vector<PortHolder> holders, std::string detail = {});
 
     uint8_t Code;
     uint32_t LastError;
     std::vector<PortHolder> Holders;
+    std::string Detail;
 };
 
 // The time-outs applied at open, in milliseconds.
@@ -105,6 +116,16 @@ public:
 
 private:
     bool ApplyLineSettings();
+    void OpenNetLink(const std::string& address);
+    bool CloseNetLink();
+    // The line's waits and transfers, on the device or on the network link.
+    LineWait WaitReadable(int milliseconds);
+    LineWait WaitWritable(int milliseconds);
+    ssize_t ReadSome(uint8_t* buffer, size_t size);
+    ssize_t WriteSome(const uint8_t* buffer, size_t size);
+    // Raises the code with errno as it is and the network link's account of the failure.
+    [[noreturn]] void RaiseLineError(uint8_t code);
+    std::string LinkProblem() const;
     void WriteAll(const uint8_t* buffer, size_t count);
     void SetMember(uint8_t DCB::*member, uint8_t value, uint8_t code);
     // Lets go of a failed open (settings put back, claim undone, handle closed) and raises the
@@ -115,6 +136,10 @@ private:
 
     // The device's settings found at open: the base the setters apply on, put back at close.
     std::unique_ptr<termios> DeviceSettings;
+    // The connection while a port on another machine is open. Owned by this port alone; a
+    // shared_ptr binds its deleter where the link is made, so that a stand-in port built
+    // without the network link (the fuzz targets') compiles and links without it.
+    std::shared_ptr<NetLink> Link;
     // This port set the device's exclusive-use flag (only then does it clear it again).
     bool ExclusiveSet = false;
     // The descriptor is gone even though a failed close left the port counted as open (Linux

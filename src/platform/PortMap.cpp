@@ -3,6 +3,7 @@
 
 #include "AssignedPorts.h"
 #include "ComText.h"
+#include "NetAddress.h"
 #include "SmallFile.h"
 #include "XdgFolders.h"
 
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <future>
 
 namespace {
 
@@ -17,12 +19,21 @@ namespace {
 // a device the file maps under another name is not listed twice.
 std::string IdentityOf(const std::string& device)
 {
+    if (LooksLikeNetAddress(device))
+        return device;  // no path: "tcp://h:1" must not be read as the folder "tcp:"
     char* resolved = ::realpath(device.c_str(), nullptr);
     if (!resolved)
         return device;
     std::string identity(resolved);
     std::free(resolved);
     return identity;
+}
+
+// Whether the device is there now. A server is not asked here (the map is read at every
+// resolution): a network address counts as present, and a listing for the user asks its server.
+bool DevicePresent(const std::string& device)
+{
+    return LooksLikeNetAddress(device) || ::access(device.c_str(), F_OK) == 0;
 }
 
 }  // namespace
@@ -61,7 +72,7 @@ PortMapListing ParsePortMap(std::string_view content,
             continue;  // the first line for a number wins
         taken[parsed.Number] = true;
         mappedIdentities.push_back(IdentityOf(parsed.Device));
-        const bool present = ::access(parsed.Device.c_str(), F_OK) == 0;
+        const bool present = DevicePresent(parsed.Device);
         listing.Ports.push_back(
             {parsed.Number, ComText(parsed.Number), parsed.Device, {}, parsed.Device, present});
     }
@@ -149,6 +160,19 @@ PortMapListing ListSerialPorts(const SerialPortDetector& detect)
                                   " KiB; it is read no further";
     }
     return listing;
+}
+
+void AskNetworkServers(PortMapListing& listing, std::chrono::milliseconds limit)
+{
+    std::vector<std::pair<SerialPortEntry*, std::future<bool>>> asked;
+    for (SerialPortEntry& entry : listing.Ports) {
+        if (const auto address = ParseNetAddress(entry.Device))
+            asked.emplace_back(&entry, std::async(std::launch::async, [address, limit] {
+                return NetServerAccepts(*address, limit);
+            }));
+    }
+    for (auto& [entry, accepts] : asked)
+        entry->Present = accepts.get();
 }
 
 std::optional<std::string> ResolveComPort(int number, const SerialPortDetector& detect)

@@ -5,13 +5,16 @@
 // The map is the file $XDG_CONFIG_HOME/zendrak/ports (default $HOME/.config/zendrak/ports) with
 // lines "COM<n>=<device path>" ("COM" in any case), n from 1 to 99, blanks around both sides
 // trimmed; empty lines and lines starting with "#" are skipped; the first line for a number
-// wins. Serial devices found on the system (real ttyS UARTs, then ttyUSB, ttyACM, then other
-// serial devices, each group by index) take the lowest numbers the file leaves free; a device
-// the file already maps is not listed again. The listing runs in ascending COM number. A line
-// of any other form is malformed: the listing holds what the lines before it gave, then one
-// last entry that cannot be read as text, and ignores the lines after it. A file larger than
-// 64 KiB is malformed where the bound cuts it. A map that is not a regular file or cannot be
-// read lists no port at all, as a registry key that cannot be opened.
+// wins. The device may be a port on another machine ("COM5=rfc2217://bench-3:3001",
+// NetAddress.h); such an entry counts as present (its server is not asked while the map is
+// read), and an address written wrongly makes its line malformed. Serial devices found on the
+// system (real ttyS UARTs, then ttyUSB, ttyACM, then other serial devices, each group by index)
+// take the lowest numbers the file leaves free; a device the file already maps is not listed
+// again. The listing runs in ascending COM number. A line of any other form is malformed: the
+// listing holds what the lines before it gave, then one last entry that cannot be read as text,
+// and ignores the lines after it. A file larger than 64 KiB is malformed where the bound cuts
+// it. A map that is not a regular file or cannot be read lists no port at all, as a registry
+// key that cannot be opened.
 //
 // A detected device that the file does not map keeps the number it was given when first seen
 // (AssignedPorts.h), unless the file names that number for another device; a device seen for
@@ -24,6 +27,7 @@
 
 #include "PortMapLine.h"
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -88,6 +92,11 @@ void SortInListingOrder(std::vector<DetectedSerialPort>& ports);
 // Reads the map file (a missing file is an empty map) and lists it with the detected devices;
 // while detection is on, with the remembered numbers, saving new ones.
 PortMapListing ListSerialPorts(const SerialPortDetector& detect = DetectSerialPorts);
+
+// Asks the server of every network entry, all at once, whether it accepts a connection within
+// `limit`, and sets the entry's Present from the answer (the map alone leaves it true).
+void AskNetworkServers(PortMapListing& listing,
+                       std::chrono::milliseconds limit = std::chrono::milliseconds(1000));
 
 // The device that COM<number> names, or nothing when it is not listed.
 std::optional<std::string> ResolveComPort(int number,

@@ -2,6 +2,7 @@
 #include "PortMapLine.h"
 
 #include "ComText.h"
+#include "NetAddress.h"
 
 std::string_view TrimBlanks(std::string_view text)
 {
@@ -26,5 +27,12 @@ bool ParsePortMapLine(std::string_view line, PortMapLine& parsed, std::string& r
                  ", the last number the port map holds";
         return false;
     }
-    return parsed.Number >= FirstComNumber && !parsed.Device.empty();
+    if (parsed.Number < FirstComNumber || parsed.Device.empty())
+        return false;
+    std::string problem;
+    if (LooksLikeNetAddress(parsed.Device) && !ParseNetAddress(parsed.Device, &problem)) {
+        reason = "'" + parsed.Device + "' is no network address: " + problem;
+        return false;
+    }
+    return true;
 }

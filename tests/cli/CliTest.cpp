@@ -275,7 +275,12 @@ INSTANTIATE_TEST_SUITE_P(
                  ""},
         ListCase{"MalformedLineEndsTheList", "COM2=/dev/ttyS1\nbogus\nCOM4=/dev/ttyS3\n", 1,
                  "COM2  /dev/ttyS1  /dev/ttyS1  -  absent\n", ":2:"},
-        ListCase{"NoPort", "# nothing here\n", 1, "", Texts::NoComPort}),
+        ListCase{"NoPort", "# nothing here\n", 1, "", Texts::NoComPort},
+        // Nothing accepts connections on port 1 here: the server's port is absent.
+        ListCase{"NetworkPortsAskTheirServer", "COM5=tcp://127.0.0.1:1\n", 0,
+                 "COM5  tcp://127.0.0.1:1  tcp://127.0.0.1:1  -  absent\n", ""},
+        ListCase{"NetworkAddressWrittenWrongly", "COM5=rfc2217://bench-3\n", 1, "",
+                 "'rfc2217://bench-3' is no network address: no port number"}),
     [](const testing::TestParamInfo<ListCase>& info) { return info.param.Name; });
 
 }  // namespace

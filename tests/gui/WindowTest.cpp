@@ -251,7 +251,8 @@ private slots:
     void tooltipsNameDeviceAndDescription()
     {
         Workspace->Write("Zendrak.dat", "\x02");
-        Workspace->WritePortsFile("COM1=/dev/serial/by-id/usb-receiver\n");
+        Workspace->WritePortsFile(
+            "COM1=/dev/serial/by-id/usb-receiver\nCOM5=rfc2217://bench-3:3001\n");
         Form = std::make_unique<TForm1>();
         Form1 = Form.get();
         Form->OpenSerialPortKey = [] {
@@ -262,13 +263,16 @@ private slots:
         };
         Form->show();
         QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
-        QCOMPARE(ItemTexts(Form->CBoxPortName), (QStringList{"COM1", "COM2", "COM3"}));
+        QCOMPARE(ItemTexts(Form->CBoxPortName), (QStringList{"COM1", "COM2", "COM3", "COM5"}));
         QCOMPARE(Form->CBoxPortName->itemData(0, Qt::ToolTipRole).toString(),
                  QStringLiteral("/dev/serial/by-id/usb-receiver"));
         QCOMPARE(Form->CBoxPortName->itemData(1, Qt::ToolTipRole).toString(),
                  QStringLiteral("/dev/ttyUSB0 - FT232R USB UART"));
         QCOMPARE(Form->CBoxPortName->itemData(2, Qt::ToolTipRole).toString(),
                  QStringLiteral("/dev/ttyS0"));
+        // A port on another machine: its address.
+        QCOMPARE(Form->CBoxPortName->itemData(3, Qt::ToolTipRole).toString(),
+                 QStringLiteral("rfc2217://bench-3:3001"));
         QCOMPARE(Form->CBoxPortName->currentText(), QStringLiteral("COM2"));
     }
 

@@ -104,8 +104,8 @@ TEST_F(EngineTest, TableOfContentsOpensTheDefaultTopicWithTheContentsTree)
     QStringList welcomeChildren;
     for (int i = 0; i < tree->topLevelItem(0)->childCount(); ++i)
         welcomeChildren << tree->topLevelItem(0)->child(i)->text(0);
-    EXPECT_EQ(welcomeChildren,
-              (QStringList{"Connecting the receiver", "Choosing the port", "Running an update"}));
+    EXPECT_EQ(welcomeChildren, (QStringList{"Connecting the receiver", "Choosing the port",
+                                            "Receivers on another machine", "Running an update"}));
     EXPECT_EQ(tree->topLevelItem(1)->childCount(), 10);  // one entry per message
     ASSERT_NE(tree->currentItem(), nullptr);
     EXPECT_EQ(tree->currentItem()->text(0), "Welcome to Zendrak");
@@ -244,7 +244,7 @@ TEST_F(EngineTest, IndexKeywordsOpenTheirPages)
         {"NO COM PORT", "/messages.htm"},  {"dialout group", "/connect.htm"},
         {"DIALOUT GROUP", "/connect.htm"},  // the index ignores letter case
         {"logUpdate.txt", "/log.htm"},     {"zendrak-receiver-sim", "/simulator.htm"},
-        {"Port setup", "/port.htm"},
+        {"ser2net", "/network.htm"},       {"Port setup", "/port.htm"},
     };
     for (const auto& [keyword, page] : cases) {
         EXPECT_EQ(Call(HelpFile, HH_DISPLAY_INDEX, reinterpret_cast<uintptr_t>(keyword)), 1);

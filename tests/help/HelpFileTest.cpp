@@ -43,9 +43,9 @@ protected:
     std::unique_ptr<ChmFile> File;
 };
 
-const char* const Pages[] = {"/index.htm",  "/connect.htm",  "/port.htm",
-                             "/update.htm", "/messages.htm", "/files.htm",
-                             "/log.htm",    "/cli.htm",      "/simulator.htm"};
+const char* const Pages[] = {"/index.htm",  "/connect.htm",  "/port.htm",  "/network.htm",
+                             "/update.htm", "/messages.htm", "/files.htm", "/log.htm",
+                             "/cli.htm",    "/simulator.htm"};
 
 TEST_F(HelpFileTest, DescribesItself)
 {
@@ -117,6 +117,7 @@ TEST_F(HelpFileTest, ContextNumbersLeadToTheirTopics)
         {1000, "/index.htm"},
         {1010, "/connect.htm"},
         {1020, "/port.htm"},
+        {1025, "/network.htm"},
         {1030, "/update.htm"},
         {1040, "/messages.htm"},
         {1050, "/files.htm"},

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -83,8 +87,65 @@ INSTANTIATE_TEST_SUITE_P(
                   "1=/dev/a 2=/dev/ttyUSB0 3=/dev/b 4=/dev/ttyACM0", 0},
         ParseCase{"AMappedDeviceIsNotListedAgain", "COM5=/dev/ttyUSB0\n", UsbAndAcm,
                   "1=/dev/ttyACM0 5=/dev/ttyUSB0", 0},
-        ParseCase{"DevicesOnly", "", UsbAndAcm, "1=/dev/ttyUSB0 2=/dev/ttyACM0", 0}),
+        ParseCase{"DevicesOnly", "", UsbAndAcm, "1=/dev/ttyUSB0 2=/dev/ttyACM0", 0},
+        ParseCase{"PortsOnOtherMachines", "COM5=rfc2217://bench-3:3001\nCOM2=tcp://[::1]:3002\n",
+                  UsbAndAcm,
+                  "1=/dev/ttyUSB0 2=tcp://[::1]:3002 3=/dev/ttyACM0 5=rfc2217://bench-3:3001", 0},
+        ParseCase{"NetworkAddressWithoutPort", "COM1=/dev/a\nCOM5=rfc2217://bench-3\nCOM6=/dev/b\n",
+                  NoDevices, "1=/dev/a", 2, "COM5=rfc2217://bench-3"},
+        ParseCase{"UnknownScheme", "COM5=telnet://bench-3:23\n", NoDevices, "", 1,
+                  "COM5=telnet://bench-3:23"}),
     [](const auto& info) { return std::string(info.param.Case); });
+
+TEST(PortMap, AServerIsNotAskedWhileTheMapIsReadAndAWrongAddressIsNamed)
+{
+    // No connection is tried here (the host would not resolve): the entry counts as present.
+    const PortMapListing listed = ParsePortMap("COM5=tcp://no-such-host.invalid:3001\n", {});
+    ASSERT_EQ(listed.Ports.size(), 1u);
+    EXPECT_TRUE(listed.Ports[0].Present);
+    EXPECT_EQ(listed.Ports[0].Identity, "tcp://no-such-host.invalid:3001");
+
+    const PortMapListing wrong = ParsePortMap("COM5=rfc2217://bench-3:99999\n", {});
+    EXPECT_TRUE(wrong.Malformed);
+    EXPECT_NE(wrong.MalformedReason.find("'rfc2217://bench-3:99999' is no network address"),
+              std::string::npos)
+        << wrong.MalformedReason;
+    EXPECT_NE(wrong.MalformedReason.find("1 to 65535"), std::string::npos);
+}
+
+// A socket bound to a free port on 127.0.0.1, listening when asked; its port in `port`.
+int LoopbackSocket(bool listening, uint16_t& port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof local;
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    EXPECT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length), 0);
+    if (listening) {
+        EXPECT_EQ(::listen(fd, 4), 0);
+    }
+    port = ntohs(local.sin_port);
+    return fd;
+}
+
+TEST(PortMap, ANetworkEntryIsPresentWhileItsServerAccepts)
+{
+    uint16_t served = 0, closed = 0;
+    const int listener = LoopbackSocket(true, served);
+    ::close(LoopbackSocket(false, closed));  // nothing accepts there
+    PortMapListing listing = ParsePortMap("COM5=rfc2217://127.0.0.1:" + std::to_string(served) +
+                                              "\nCOM6=tcp://127.0.0.1:" + std::to_string(closed) +
+                                              "\nCOM7=/dev/no-such-tty\n",
+                                          {});
+    AskNetworkServers(listing, std::chrono::milliseconds(500));
+    ::close(listener);
+    ASSERT_EQ(listing.Ports.size(), 3u);
+    EXPECT_TRUE(listing.Ports[0].Present);
+    EXPECT_FALSE(listing.Ports[1].Present);
+    EXPECT_FALSE(listing.Ports[2].Present);  // a device path is not asked about
+}
 
 TEST(PortMap, DescriptionsOfDetectedDevicesAreKeptAlsoWhenTheFileMapsThem)
 {

@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 
 namespace {
 
@@ -47,33 +48,44 @@ bool Ipv6Text(std::string_view host)
 
 int MillisecondsLeft(std::chrono::steady_clock::time_point deadline)
 {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          deadline - std::chrono::steady_clock::now())
-                          .count();
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+            .count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-bool ConnectsWithin(const addrinfo& candidate, std::chrono::steady_clock::time_point deadline)
+// One address of the host, connected by the deadline: the socket, or -1 with errno.
+int ConnectWithin(const addrinfo& candidate, std::chrono::steady_clock::time_point deadline)
 {
     const int fd =
         ::socket(candidate.ai_family, candidate.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                  candidate.ai_protocol);
     if (fd < 0)
-        return false;
-    bool connected = ::connect(fd, candidate.ai_addr, candidate.ai_addrlen) == 0;
-    if (!connected && errno == EINPROGRESS) {
-        pollfd wait{fd, POLLOUT, 0};
-        int ready;
-        do {
-            ready = ::poll(&wait, 1, MillisecondsLeft(deadline));
-        } while (ready < 0 && errno == EINTR);
-        int result = 0;
-        socklen_t length = sizeof result;
-        connected = ready == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &result, &length) == 0 &&
-                    result == 0;
+        return -1;
+    int result = 0;
+    if (::connect(fd, candidate.ai_addr, candidate.ai_addrlen) != 0) {
+        result = errno;
+        if (result == EINPROGRESS) {
+            pollfd wait{fd, POLLOUT, 0};
+            int ready;
+            do {
+                ready = ::poll(&wait, 1, MillisecondsLeft(deadline));
+            } while (ready < 0 && errno == EINTR);
+            socklen_t length = sizeof result;
+            if (ready < 0)
+                result = errno;
+            else if (ready == 0)
+                result = ETIMEDOUT;
+            else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &result, &length) != 0)
+                result = errno;
+        }
     }
-    ::close(fd);
-    return connected;
+    if (result != 0) {
+        ::close(fd);
+        errno = result;
+        return -1;
+    }
+    return fd;
 }
 
 }  // namespace
@@ -163,7 +175,7 @@ std::optional<NetAddress> ParseNetAddress(std::string_view text, std::string* er
     return address;
 }
 
-bool NetServerAccepts(const NetAddress& address, std::chrono::milliseconds limit)
+NetConnection ConnectToServer(const NetAddress& address, std::chrono::milliseconds limit)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     addrinfo hints{};
@@ -171,11 +183,30 @@ bool NetServerAccepts(const NetAddress& address, std::chrono::milliseconds limit
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     const std::string service = std::to_string(address.Port);
-    if (::getaddrinfo(address.Host.c_str(), service.c_str(), &hints, &found) != 0)
-        return false;
-    bool accepted = false;
-    for (const addrinfo* candidate = found; candidate && !accepted; candidate = candidate->ai_next)
-        accepted = ConnectsWithin(*candidate, deadline);
+    NetConnection connection;
+    if (const int lookup = ::getaddrinfo(address.Host.c_str(), service.c_str(), &hints, &found);
+        lookup != 0) {
+        const bool system = lookup == EAI_SYSTEM;
+        connection.Error = system ? errno : EHOSTUNREACH;
+        const char* words = system ? ::strerrordesc_np(errno) : ::gai_strerror(lookup);
+        connection.LookupProblem = words ? words : "no address";
+        return connection;
+    }
+    connection.Error = ECONNREFUSED;
+    for (const addrinfo* candidate = found; candidate && connection.Socket < 0;
+         candidate = candidate->ai_next) {
+        connection.Socket = ConnectWithin(*candidate, deadline);
+        connection.Error = connection.Socket < 0 ? errno : 0;
+    }
     ::freeaddrinfo(found);
-    return accepted;
+    return connection;
+}
+
+bool NetServerAccepts(const NetAddress& address, std::chrono::milliseconds limit)
+{
+    const NetConnection connection = ConnectToServer(address, limit);
+    if (connection.Socket < 0)
+        return false;
+    ::close(connection.Socket);
+    return true;
 }

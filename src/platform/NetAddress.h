@@ -33,6 +33,14 @@ bool LooksLikeNetAddress(std::string_view text);
 // what is wrong in a few words ("unknown scheme 'telnet'", "no port number", ...).
 std::optional<NetAddress> ParseNetAddress(std::string_view text, std::string* error = nullptr);
 
+// A TCP connection to the server, made within `limit` (each address of the host name in turn).
+struct NetConnection {
+    int Socket = -1;            // connected, non-blocking, close-on-exec; -1: none
+    int Error = 0;              // errno of the last try (EHOSTUNREACH: the name has no address)
+    std::string LookupProblem;  // why the host name gave no address, in the resolver's words
+};
+NetConnection ConnectToServer(const NetAddress& address, std::chrono::milliseconds limit);
+
 // True when the server accepts a TCP connection within `limit` (the connection is closed again
 // at once; nothing is sent). Host names are looked up as the system does.
 bool NetServerAccepts(const NetAddress& address,
