@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+struct PortProblem;
 class QCloseEvent;
 class QComboBox;
 class QLabel;
@@ -50,6 +51,9 @@ public:
     bool FormClose(QObject* sender);
     void FirmThreadDone(TThread* sender);
     void ShowComError(int code);
+    // The boxes of a port problem, in their order ("COM Error", then for a failed open the
+    // message of ShowComError).
+    void ShowPortProblem(const PortProblem& problem);
     void FirmClosePort();
     void EnableControls(bool enable);
     void LoadFirm();

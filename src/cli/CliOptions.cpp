@@ -2,6 +2,7 @@
 #include "CliOptions.h"
 
 #include "ComText.h"
+#include "PortSpec.h"
 
 #include <cstdlib>
 #include <optional>
@@ -156,10 +157,9 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
             const std::string name = valued->Long;
             if (name == "--port") {
                 for (const std::string& port : PortsOf(*value)) {
-                    if (port.empty() || (port[0] != '/' && !ComNumberOfText(port))) {
-                        result.Error = "not a port: " + port +
-                                       " (COM<n> with n from 1 to 99, or a device path "
-                                       "starting with \"/\")";
+                    std::string error;
+                    if (!PortSpec::Parse(port, &error)) {
+                        result.Error = error;
                         return result;
                     }
                     o.Ports.push_back(port);

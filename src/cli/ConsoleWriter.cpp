@@ -21,6 +21,8 @@ struct ConsoleWriter::State {
     bool Stopping = false;
     bool Gone = false;
     uint64_t Written = 0;  // bytes written so far (Drain watches it move)
+    std::function<void(int)> Failed;
+    int Failure = 0;  // errno of the failed write
 
     // Writes all of `text`; false when the descriptor is gone or fails.
     bool WriteAll(const std::string& text)
@@ -42,6 +44,7 @@ struct ConsoleWriter::State {
                 ::poll(&p, 1, 100);
                 continue;
             }
+            Failure = n < 0 ? errno : EIO;
             return false;  // EIO, EPIPE and every other failure: the reader has gone
         }
         return true;
@@ -59,6 +62,8 @@ struct ConsoleWriter::State {
             Busy = true;
             lock.unlock();
             const bool ok = Gone || WriteAll(item.Text);
+            if (!ok && !Gone && Failed)
+                Failed(Failure);  // once: later texts are dropped unwritten
             lock.lock();
             Busy = false;
             if (!ok) {
@@ -129,6 +134,12 @@ bool ConsoleWriter::Drain(std::chrono::milliseconds stallLimit)
         if (!moved)
             return false;
     }
+}
+
+void ConsoleWriter::OnFailure(std::function<void(int)> told)
+{
+    std::lock_guard lock(Shared->Lock);
+    Shared->Failed = std::move(told);
 }
 
 bool ConsoleWriter::Gone() const

@@ -8,6 +8,7 @@
 #include "TextSink.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -30,6 +31,8 @@ public:
     bool Drain(std::chrono::milliseconds stallLimit = DrainStallLimit);
     // True once a write found the descriptor gone or failing.
     bool Gone() const;
+    // Told once, on the writer's thread, when a write fails (errno); set before any text.
+    void OnFailure(std::function<void(int error)> told);
 
 private:
     struct State;

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 // zendrak-cli: the update run from the command line, over the same engine as the window.
-#include "BenchCommand.h"
 #include "CliOptions.h"
 #include "JsonOutput.h"
 #include "ListPorts.h"
@@ -50,8 +49,6 @@ int main(int argc, char** argv)
 #else
     const std::optional<std::chrono::milliseconds> waitSavedLimit;
 #endif
-    // Several ports: one run for each, all at once.
-    if (parsed.Options.Ports.size() > 1)
-        return RunBenchCommand(parsed.Options, waitSavedLimit);
+    // One port or several: a session for each, all at once.
     return RunUpdateCommand(parsed.Options, waitSavedLimit);
 }

@@ -10,8 +10,8 @@
 //                   14 no terminal, or reading the device's settings failed
 //                   15 applying them failed   17 applying the time-outs failed
 //   ECommError     code + errno (LastError), and for a held device the other programs found with
-//                  it open. Making one shows the "COM Error" box through the message service
-//                  before it is thrown. Not an Exception.
+//                  it open. A plain value: making one shows nothing; the front ends tell the
+//                  user (the window's "COM Error" box, a line on stderr). Not an Exception.
 //
 // Names: SetCommPort("3") gives \\.\COM3, resolved through the port map at open; a name that
 // starts with "/" is a device path used as it is.
@@ -46,9 +46,9 @@ inline constexpr uint8_t SPACEPARITY = 4;
 
 class ECommError {
 public:
-    // Stores the code and errno, then shows the "COM Error" box and returns when it is closed.
+    // Stores the code and errno.
     explicit ECommError(uint8_t code);
-    // A device held by others: the processes found with it open are named in the box's advice.
+    // A device held by others: the processes found with it open, for the advice.
     ECommError(uint8_t code, std::vector<PortHolder> holders);
 
     uint8_t Code;

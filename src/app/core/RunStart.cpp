@@ -7,9 +7,9 @@
 #include "SystemTexts.h"
 #include "Win1252.h"
 
-bool TakeRunFolder(FolderLock& lock)
+bool TakeRunFolder(FolderLock& lock, const std::string& folder)
 {
-    if (lock.Take(".") != FolderLock::Result::Busy)
+    if (lock.Take(folder) != FolderLock::Result::Busy)
         return true;
     MessageBox(Texts::AnotherUpdateRunning, Texts::BoxCaption, MsgIcon::Warning);
     return false;

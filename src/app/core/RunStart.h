@@ -9,10 +9,10 @@
 class FolderLock;
 struct FirmFileProblem;
 
-// Takes the lock on the current folder for a run. False when another run holds it, after the
-// box "Another update is running in this folder." A folder that cannot be locked at all (a file
-// system without locks) lets the run go on unlocked.
-bool TakeRunFolder(FolderLock& lock);
+// Takes the lock on a run's folder (by default the current one). False when another run holds
+// it, after the box "Another update is running in this folder." A folder that cannot be locked
+// at all (a file system without locks) lets the run go on unlocked.
+bool TakeRunFolder(FolderLock& lock, const std::string& folder = ".");
 
 // The text that says which firmware file cannot be used and why (Windows-1252).
 std::string FirmFileProblemText(const FirmFileProblem& problem);
