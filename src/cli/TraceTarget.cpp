@@ -103,10 +103,17 @@ int OpenTraceTarget(const TraceTarget& target, std::string& problem)
 {
     if (target.Stderr())
         return STDERR_FILENO;
+    // Checked again right before: the path may have changed since the first check.
+    problem = TraceTargetProblem(target);
+    if (!problem.empty())
+        return -1;
     // No O_TRUNC: nothing is emptied before the open file is known to be the right kind. A FIFO
-    // without a reader fails at once instead of blocking.
-    const int fd =
-        ::open(target.Path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    // without a reader fails at once instead of blocking. A file that was not there is made
+    // new, never through a link and never over one that appeared meanwhile.
+    constexpr int Flags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd = ::open(target.Path.c_str(), Flags);
+    if (fd < 0 && errno == ENOENT)
+        fd = ::open(target.Path.c_str(), Flags | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
     if (fd < 0) {
         problem = Reason(errno);
         return -1;

@@ -25,6 +25,7 @@ TraceTarget TraceTargetOf(const std::string& path, const std::string& workFolder
 // folder", ...); empty when it can.
 std::string TraceTargetProblem(const TraceTarget& target);
 
-// Opens the checked path for writing without blocking, checks the open file again and only
-// then empties it. The descriptor, or -1 with `problem` set.
+// Checks the path once more, opens it for writing without blocking (a new file only as a new
+// file), checks the open file again and only then empties it. The descriptor, or -1 with
+// `problem` set.
 int OpenTraceTarget(const TraceTarget& target, std::string& problem);

@@ -245,3 +245,32 @@ TEST(ProgressView, ASendThatStopsShortSaysHowFarItGot)
 }
 
 }  // namespace
+
+namespace {
+
+// The line after each file: its bytes against its size, the time and rate the line allows.
+TEST(ProgressView, TheLineAfterAFile)
+{
+    const RunFile file{"/fw/font.app", 4096, std::string(64, 'a')};
+    RunFile shortFile = file;
+    shortFile.ToSend = 4090;
+    const struct {
+        RunFile File;
+        int64_t Written;
+        bool Complete;
+        double Seconds;
+        const char* Line;
+    } cases[] = {
+        {file, 4096, true, 0.5, "font.app: 4096 bytes in 0.50 s, 8.2 kB/s"},
+        // A buffer on the way took it at once: on the line it takes its time at line rate.
+        {{"/fw/font.app", 3000, ""}, 3000, true, 0.0, "font.app: 3000 bytes in 0.26 s, 11.5 kB/s"},
+        {shortFile, 4090, true, 0.5,
+         "font.app: 4090 of 4096 bytes in 0.50 s, 8.2 kB/s (the send ends after a 0x02 in its "
+         "last 10 bytes)"},
+        {file, 1000, false, 0.25, "font.app: stopped after 1000 of 4096 bytes (0.25 s)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FileSummary(c.File, c.Written, c.Complete, c.Seconds), c.Line);
+}
+
+}  // namespace
