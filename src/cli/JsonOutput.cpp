@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "JsonOutput.h"
 
+#include "ExitStatus.h"
 #include "SentLength.h"
 #include "SystemTexts.h"
 #include "Win1252.h"
@@ -218,7 +219,7 @@ std::string UsageErrorEvent()
         void Frame(std::string text) override { All += text; }
         std::string All;
     } collect;
-    JsonOutput(collect, [] { return 0.0; }).End(2);
+    JsonOutput(collect, [] { return 0.0; }).End(ExitStatus::Usage);
     return collect.All;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // zendrak-cli: the update run from the command line, over the same engine as the window.
 #include "CliOptions.h"
+#include "ExitStatus.h"
 #include "JsonOutput.h"
 #include "ListPorts.h"
 #include "Messages.h"
@@ -23,7 +24,7 @@ int main(int argc, char** argv)
 {
     // Before anything is opened: the port must never take the number of stdout or stderr.
     if (!EnsureStandardDescriptors())
-        return 2;
+        return ExitStatus::Usage;
     const std::vector<std::string> args(argv + 1, argv + argc);
     const CliParse parsed = ParseCliOptions(args);
     if (!parsed.Error.empty()) {
@@ -31,11 +32,13 @@ int main(int argc, char** argv)
             std::fputs(UsageErrorEvent().c_str(), stdout);
         std::fflush(stdout);
         std::fprintf(stderr, "zendrak-cli: %s\nTry 'zendrak-cli --help'.\n", parsed.Error.c_str());
-        return 2;
+        return ExitStatus::Usage;
     }
     switch (parsed.Options.Command) {
-    case CliOptions::Action::Help: std::fputs(CliUsage().c_str(), stdout); return 0;
-    case CliOptions::Action::Version: std::printf("zendrak-cli %s\n", ZENDRAK_VERSION); return 0;
+    case CliOptions::Action::Help: std::fputs(CliUsage().c_str(), stdout); return ExitStatus::Ok;
+    case CliOptions::Action::Version:
+        std::printf("zendrak-cli %s\n", ZENDRAK_VERSION);
+        return ExitStatus::Ok;
     case CliOptions::Action::ListPorts: return ListPortsCommand();
     case CliOptions::Action::ForgetPort: return ForgetPortCommand(parsed.Options.ForgetNumber);
     case CliOptions::Action::Update: break;

@@ -101,7 +101,9 @@ GroupProblem RunGroup::TakeFolder()
     Folder = RealFolder(Settings.WorkFolder);
     if (Folder.empty())
         return {GroupProblem::Kind::Folder,
-                "cannot change into " + Settings.WorkFolder + ": " + Reason(errno)};
+                (Settings.WorkFolder.empty() ? "cannot use the current directory"
+                                             : "cannot change into " + Settings.WorkFolder) +
+                    ": " + Reason(errno)};
     // One command per folder, from before the files are read until every log is written.
     if (Lock.Take(Folder) == FolderLock::Result::Busy)
         return {GroupProblem::Kind::Busy, Texts::AnotherUpdateRunning};

@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -151,6 +153,25 @@ TEST(ConsoleWriter, KeepsTextsInOrderAndDropsOutputToAReaderThatHasGone)
         writer.Text("four\n");
     }
     close(fds[1]);
+}
+
+// A trace on a full disk: the writer says so once and drops what follows, the writes of the
+// run never wait for it.
+TEST(ConsoleWriter, TellsOnceWhenWritingFails)
+{
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    std::vector<int> told;
+    {
+        ConsoleWriter writer(full);
+        writer.OnFailure([&told](int error) { told.push_back(error); });
+        for (int i = 0; i < 5; ++i)
+            writer.Text("+1.000 TX \"r\\r\\n\"\n");
+        EXPECT_TRUE(writer.Drain(std::chrono::seconds(30)));
+        EXPECT_TRUE(writer.Gone());
+    }
+    EXPECT_EQ(told, std::vector<int>{ENOSPC});
+    ::close(full);
 }
 
 // Keeps what a view hands on: texts as they are, frames marked with a leading '~'.
