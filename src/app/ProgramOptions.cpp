@@ -58,8 +58,9 @@ std::string ProgramHelpText()
            "  -h, --help     show this text and exit\n"
            "  -V, --version  show the version and exit\n"
            "\n"
-           "Exit status: 0 when the window is closed; 2 for a usage error or a FOLDER that does\n"
-           "not exist or cannot be entered.\n"
+           "Exit status: 0 when the window is closed; 1 when --help or --version cannot write\n"
+           "its text; 2 for a usage error, a FOLDER that does not exist or cannot be entered,\n"
+           "or when there is no display to show the window on.\n"
            "\n"
            "Environment:\n"
            "  XDG_CONFIG_HOME  where the port map is: $XDG_CONFIG_HOME/zendrak/ports\n"
@@ -74,8 +75,10 @@ std::string ProgramHelpText()
            "  Zendrak.dat    the chosen port number (one byte), in the firmware folder\n"
            "  logUpdate.txt  the log of the last update run, in the firmware folder\n"
            "  ~/.config/zendrak/ports  the port map, lines COM<n>=<device>\n"
+           // A description's next line starts where its first did: man page generators take
+           // a line indented otherwise for a new paragraph.
            "  ~/.local/state/zendrak/assigned-ports  the remembered COM numbers of detected\n"
-           "                 devices, lines COM<n>=<identity>\n"
+           "                                         devices, lines COM<n>=<identity>\n"
            "\n"
            "The Help menu opens the full help; zendrak-cli(1) runs an update without the window.\n";
 }

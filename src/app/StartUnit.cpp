@@ -6,6 +6,7 @@
 #include "Messages.h"
 #include "PortComboBox.h"
 #include "PortSettings.h"
+#include "RunProgressSection.h"
 #include "StatusTextLabel.h"
 #include "SystemTexts.h"
 #include "Win1252.h"
@@ -53,6 +54,14 @@ QFont DesignFont(int pixelSize, bool bold)
     return font;
 }
 
+// The form's design geometry (client-area pixels at the design font).
+const QRect LabelSendDesign{16, 0, 79, 20};
+const QRect PortBoxDesign{16, 24, 121, 21};
+const QRect StartDesign{160, 13, 137, 33};
+const QRect ProgressDesign{316, 15, 164, 28};
+const QSize ClientDesign{501, 70};
+const int StatusBarDesignHeight = 21;
+
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Ui(std::make_unique<Ui::TForm1>())
@@ -73,14 +82,18 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Ui(std::make_unique<Ui::T
     // wiped by the menu's hover texts.
     StatusLabel = new StatusTextLabel(StatusBar1);
     StatusBar1->addWidget(StatusLabel, 1);
+    // The run's file, rate and time left on the right, beside the status text, during a run.
+    ProgressSection = new RunProgressSection(StatusBar1);
+    StatusBar1->addPermanentWidget(ProgressSection);
+    RunFollowers.Add(RunLog);
+    RunFollowers.Add(*ProgressSection);
     // The box shows what the user typed or chose, nothing completed for them.
     CBoxPortName->setCompleter(nullptr);
     CBoxPortName->setEditText(FromSystemText(Texts::PortBoxInitialText));
     // Tab order: of Start, the port box and the progress bar only the first two take focus
     // (as on the original form), so Tab moves between Start and the port box.
     // The window fits its controls and keeps that size: no empty grey area to enlarge into.
-    adjustSize();
-    setFixedSize(size());
+    FitControlsToFont();
     move(453, 219);
     // Where the firmware files are read and the log is written.
     ButtonStart->setToolTip(
@@ -111,9 +124,48 @@ void TForm1::ApplyFonts()
 {
     setFont(DesignFont(11, false));
     LabelSend->setFont(DesignFont(16, true));
-    // A stand-in font may be wider than the design font: the caption must not be cut.
-    LabelSend->resize(std::max(LabelSend->width(), LabelSend->sizeHint().width()),
-                      LabelSend->height());
+}
+
+void TForm1::FitControlsToFont()
+{
+    // A stand-in font may be wider than the design font, a larger one taller: no caption or
+    // text is cut, and the gaps of the design stay between the controls.
+    const auto fitted = [](const QRect& design, QSize needed) {
+        return QRect(design.topLeft(), design.size().expandedTo(needed));
+    };
+    const QRect label = fitted(LabelSendDesign, LabelSend->sizeHint());
+    // The box's own hint asks for a pixel more than the design gives at the design font, where
+    // its text has room: its height follows the font's line height instead.
+    QRect portBox = fitted(PortBoxDesign, {CBoxPortName->minimumSizeHint().width(),
+                                           CBoxPortName->fontMetrics().height() + 8});
+    portBox.moveTop(std::max(PortBoxDesign.top(), label.bottom() + 1 + 4));
+    QRect start = fitted(StartDesign, ButtonStart->sizeHint());
+    start.moveLeft(std::max(StartDesign.left(), portBox.right() + 1 + 23));
+    QRect progress = fitted(ProgressDesign, ProgressBar1->sizeHint());
+    progress.moveLeft(std::max(ProgressDesign.left(), start.right() + 1 + 19));
+    LabelSend->setGeometry(label);
+    CBoxPortName->setGeometry(portBox);
+    ButtonStart->setGeometry(start);
+    ProgressBar1->setGeometry(progress);
+
+    const int bottom = std::max({portBox.bottom(), start.bottom(), progress.bottom()}) + 1;
+    const QSize client(std::max(ClientDesign.width(), progress.right() + 1 + 21),
+                       std::max(ClientDesign.height(), bottom + 24));
+    centralWidget()->setMinimumSize(client);
+    // The bar lays its texts out later, as events come: its height follows the font from here.
+    StatusBar1->setMinimumSize(
+        client.width(), std::max(StatusBarDesignHeight, StatusBar1->fontMetrics().height() + 8));
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    adjustSize();
+    setFixedSize(size());
+}
+
+void TForm1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::FontChange && ProgressSection)
+        FitControlsToFont();
 }
 
 void TForm1::showEvent(QShowEvent* event)
@@ -148,6 +200,24 @@ bool TForm1::FormClose(QObject* /*sender*/)
         return false;
     }
     return true;
+}
+
+void TForm1::ShowRunProgress(bool running)
+{
+    ProgressBar1->setTextVisible(running);
+    if (running)
+        ProgressSection->BeginRun(RunFiles());
+    else
+        ProgressSection->EndRun();
+}
+
+std::vector<RunFile> TForm1::RunFiles() const
+{
+    std::vector<RunFile> files;
+    for (size_t slot = 0; slot < FirmFiles.FirmFileNames.size(); ++slot)
+        if (FirmFiles.FirmFileSizes[slot] > 0)
+            files.push_back({FirmFiles.FirmFileNames[slot], FirmFiles.FirmFileSizes[slot], {}});
+    return files;
 }
 
 void TForm1::EnableControls(bool enable)

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct PortProblem;
 class QCloseEvent;
@@ -23,6 +24,7 @@ class QProgressBar;
 class QPushButton;
 class QShowEvent;
 class QStatusBar;
+class RunProgressSection;
 class SerialPortKey;
 class StatusTextLabel;
 class TCommPort;
@@ -45,6 +47,8 @@ public:
     QLabel* LabelSend = nullptr;
     QMenuBar* MainMenu1 = nullptr;
     QAction* Help1 = nullptr;
+    // The status bar's right-hand section: the file, rate and time left of the run's send.
+    RunProgressSection* ProgressSection = nullptr;
 
     void FormShow(QObject* sender);
     // Returns false when the window must stay open (an update run is in progress).
@@ -85,8 +89,14 @@ public:
     int32_t GetFileSize(int32_t type) override;
     const uint8_t* GetFileBuffer(int32_t type) override;
     std::string GetFirmFileName(int32_t type) override;
-    // The run's log entries and its end, for the details of "Update Error".
-    RunObserver& Observer() override { return RunLog; }
+    // The run's log entries and its end, for the details of "Update Error"; its send, for the
+    // status bar's right-hand section.
+    RunObserver& Observer() override { return RunFollowers; }
+
+    // Why a run on COM<portNumber> cannot simply be started again ("Try again" in the "Update
+    // Error" box): the port names no device now, or the folder holds no firmware file. Empty
+    // when it can.
+    std::string TryAgainObstacle(int portNumber) const;
 
     // The serial port object: created by the first start, reused by every later one.
     std::unique_ptr<TCommPort> FCommPort;
@@ -104,21 +114,33 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void ApplyFonts();
+    // Lays the controls out for the window's font: the design sizes, each control widened or
+    // heightened as its text needs, the later ones moved along, the window fitted to them.
+    void FitControlsToFont();
     std::unique_ptr<SerialPortKey> OpenPortKey();
     // Closes the "Update in progress" box if the user has it open: the run it waits for is over.
     void CloseUpdateInProgressBox();
     void ShowUpdateError();
+    // The same update again at once (same port, same folder), when it still can run.
+    void TryAgain();
     // A start that failed after the files were read: back to Idle (see LoadFirm).
     void AbandonStart();
+    // The percent on the progress bar and the status bar's right-hand section, for a run.
+    void ShowRunProgress(bool running);
+    std::vector<RunFile> RunFiles() const;
 
     std::unique_ptr<Ui::TForm1> Ui;
     StatusTextLabel* StatusLabel = nullptr;  // the status bar's simple text
     bool Shown = false;
     // The entries of the run in progress (or the last one) and the log it wrote.
     RunLogRecorder RunLog;
+    RunObservers RunFollowers;
+    // The port number the last run opened.
+    int RunPortNumber = 0;
 };
 
 // The main window's single instance.

@@ -42,11 +42,12 @@ void TForm1::LoadFirm()
     try {
         if (!FCommPort)
             FCommPort = std::make_unique<TCommPort>();
+        RunPortNumber = ComPortNumber;
         UpdateSucceeded = false;
         FirmFiles.FirmFileIndex = 0;
         RunLog.Reset();
         if (const std::optional<PortProblem> problem =
-                OpenReceiverPort(*FCommPort, PortSpec::Com(ComPortNumber))) {
+                OpenReceiverPort(*FCommPort, PortSpec::Com(RunPortNumber))) {
             // No run: the outcome of an earlier one no longer stands.
             SetStatusText(QString());
             ShowPortProblem(*problem);
@@ -57,6 +58,7 @@ void TForm1::LoadFirm()
         TFirmThread* worker = TThread::Create<TFirmThread>(true, *this);
         worker->OnTerminate = [this](TThread* sender) { FirmThreadDone(sender); };
         UpdateRunning = true;
+        ShowRunProgress(true);
         try {
             worker->Start();
         } catch (...) {
@@ -78,6 +80,7 @@ void TForm1::AbandonStart()
     // Back to Idle: a port left open would fail the next start with code 6, and the controls
     // would stay disabled for good.
     UpdateRunning = false;
+    ShowRunProgress(false);
     // A close that fails leaves the port counted as open; the next start tries it again.
     ClosePortAfterRun(FCommPort.get(), false);
     FirmFiles.ReleaseFirmFiles();
@@ -89,10 +92,11 @@ void TForm1::FirmThreadDone(TThread* /*sender*/)
 {
     // The line's trouble, once: the first port error the run met.
     if (const std::optional<ECommError> error = RunLog.FirstPortError())
-        ShowPortProblem(PortProblemOf(PortSpec::Com(ComPortNumber), *error, false));
+        ShowPortProblem(PortProblemOf(PortSpec::Com(RunPortNumber), *error, false));
     FirmClosePort();
     RunFolder.Release();  // the log has been written
     UpdateRunning = false;
+    ShowRunProgress(false);
     CloseUpdateInProgressBox();
     if (UpdateSucceeded) {
         SetStatusText(FromSystemText(Texts::UpdateOk));
@@ -108,9 +112,16 @@ void TForm1::ShowUpdateError()
     const std::string written = RunLog.WrittenLog();
     const QString log = QDir::current().absoluteFilePath(
         written.empty() ? QString::fromLatin1(Texts::UpdateLogFileName) : FromLocalPath(written));
-    MessageBox(Texts::UpdateError, Texts::BoxCaption, MsgIcon::Warning,
-               UpdateErrorDetails(RunLog.Entries(), ToSystemText(QDir::toNativeSeparators(log)),
-                                  !written.empty()));
+    MessageBoxRequest box{
+        Texts::UpdateError, Texts::BoxCaption, MsgIcon::Warning,
+        UpdateErrorDetails(RunLog.Entries(), ToSystemText(QDir::toNativeSeparators(log)),
+                           !written.empty())};
+    if (TryAgainObstacle(RunPortNumber).empty())
+        box.ExtraButtons.push_back(Texts::TryAgain);
+    // Started once this run's end is done with: its worker is still waiting for it.
+    if (AskMessageBox(box) == Texts::TryAgain)
+        QMetaObject::invokeMethod(
+            this, [this] { TryAgain(); }, Qt::QueuedConnection);
 }
 
 void TForm1::FirmClosePort()

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Zendrak's entry point: the application object, its title and help file, the main window in
 // Form1, and the event loop. It reads --help, --version and an optional firmware folder; once
-// the window has run it ends with exit code 0 (1 only when it cannot even open /dev/null for a
-// closed standard descriptor).
+// the window has run it ends with exit code 0 (1 when it cannot even open /dev/null for a
+// closed standard descriptor or cannot write its help or version; 2 for a usage error, a folder
+// it cannot enter, or no display to show the window on).
 #include "MainWindowHook.h"
 #include "Messages.h"
 #include "ProgramOptions.h"
@@ -14,11 +15,14 @@
 #include "TApplication.h"
 #include "TThread.h"
 #include "Win1252.h"
+#include "WindowPlatformGuard.h"
 #include "WindowSignals.h"
 #include "help/HelpManager.h"
 
 #include <QFont>
+#include <csignal>
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char** argv)
 {
@@ -28,11 +32,17 @@ int main(int argc, char** argv)
     // Help and version need no display: they are answered before the application exists.
     const ProgramOptions options =
         ParseProgramOptions(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    // Text that could not be written (a full disk, a closed pipe) ends with exit code 1.
+    const auto printed = [] { return FinishStandardOutput("zendrak") ? 0 : 1; };
     switch (options.What) {
-    case ProgramOptions::Action::Help: std::fputs(ProgramHelpText().c_str(), stdout); return 0;
+    case ProgramOptions::Action::Help:
+        std::signal(SIGPIPE, SIG_IGN);
+        std::fputs(ProgramHelpText().c_str(), stdout);
+        return printed();
     case ProgramOptions::Action::Version:
+        std::signal(SIGPIPE, SIG_IGN);
         std::fputs(ProgramVersionText().c_str(), stdout);
-        return 0;
+        return printed();
     case ProgramOptions::Action::UsageError:
         std::fprintf(stderr, "zendrak: %s\nTry 'zendrak --help'.\n", options.Error.c_str());
         return 2;
@@ -41,7 +51,10 @@ int main(int argc, char** argv)
 
     // Qt sees only the program's name: the program takes no options of Qt's.
     int qtArgc = argc > 0 ? 1 : 0;
+    // Without a display Qt would abort: a clear line and exit code 2 instead.
+    auto platformGuard = std::make_unique<WindowPlatformGuard>("zendrak");
     TApplication application(qtArgc, argv);  // initialise the application
+    platformGuard.reset();
     QtMessageService messageBoxes;
     SetMessageService(&messageBoxes);
     try {

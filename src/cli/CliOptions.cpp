@@ -59,7 +59,7 @@ std::string CliUsage()
            "                        present or absent\n"
            "      --forget-port=COM<n>  drop the number remembered for a detected device\n"
            "  -h, --help            show this text\n"
-           "      --version         show the version\n"
+           "  -V, --version         show the version\n"
            "\n"
            "On a terminal the progress line shows the file, percent, bytes, rate and the time\n"
            "left for the file and the whole run; piped, a line at each 10 %. After each file a\n"
@@ -69,12 +69,15 @@ std::string CliUsage()
            "Exit status:\n"
            "  0 after \"Update OK\", 1 after \"Update Error\", 2 for a usage error, when no\n"
            "  firmware file is there or one cannot be used, when another update runs in the\n"
-           "  same directory, or when the port cannot be set up or opened (with --check: 0\n"
-           "  when an update could start, 2 when not); 130 or 143 when a second Ctrl-C (SIGINT)\n"
-           "  or SIGTERM within 5 seconds cancelled the run (a cancel after every file was\n"
-           "  stored and the receiver told to start changes nothing). During a run a closed\n"
-           "  terminal (SIGHUP) and Ctrl-Z do not stop it, and a first Ctrl-C or SIGTERM only\n"
-           "  warns.\n"
+           "  same directory or it cannot be locked, or when the port cannot be set up or\n"
+           "  opened (with --check: 0 when an update could start, 2 when not); 130, 131 or 143\n"
+           "  when a second Ctrl-C (SIGINT), Ctrl-\\ (SIGQUIT) or SIGTERM within 5 seconds\n"
+           "  cancelled the run (a cancel after every file was stored and the receiver told to\n"
+           "  start changes nothing). During a run a closed terminal (SIGHUP) and Ctrl-Z do not\n"
+           "  stop it, and a first Ctrl-C, Ctrl-\\ or SIGTERM only warns; once cancelled, one\n"
+           "  more from a second after the cancel on ends the program at once.\n"
+           "  --help, --version, --list-ports and --forget-port exit 1 when their output\n"
+           "  cannot be written.\n"
            "  With several ports: 0 when every run ended \"Update OK\", 2 when a port could not\n"
            "  be opened (the others still run), otherwise 1.\n"
            "\n"
@@ -206,15 +209,16 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
         } else if (arg == "--check") {
             o.Check = true;
             update = true;
-        } else if (arg == "--list-ports" || arg == "--help" || arg == "-h" || arg == "--version") {
+        } else if (arg == "--list-ports" || arg == "--help" || arg == "-h" || arg == "--version" ||
+                   arg == "-V") {
             if (single) {
                 result.Error = "only one of --list-ports, --forget-port, --help, --version";
                 return result;
             }
             single = true;
-            o.Command = arg == "--list-ports" ? CliOptions::Action::ListPorts
-                        : arg == "--version"  ? CliOptions::Action::Version
-                                              : CliOptions::Action::Help;
+            o.Command = arg == "--list-ports"               ? CliOptions::Action::ListPorts
+                        : arg == "--version" || arg == "-V" ? CliOptions::Action::Version
+                                                            : CliOptions::Action::Help;
         } else {
             result.Error =
                 (arg.size() > 1 && arg[0] == '-' ? "unknown option: " : "unexpected argument: ") +

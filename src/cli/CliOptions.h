@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // zendrak-cli's command line: zendrak-cli [-p PORT[,PORT...]]... [-C DIR] [-q] [--json]
-// [--trace FILE] [--check] [--wait SECONDS] | --list-ports | --forget-port COM<n> | --help |
-// --version; the long forms --port, --directory, --quiet, --trace, --wait and --forget-port
+// [--trace FILE] [--check] [--wait SECONDS] | --list-ports | --forget-port COM<n> | -h, --help |
+// -V, --version; the long forms --port, --directory, --quiet, --trace, --wait and --forget-port
 // take their value as the next argument or after "=".
 #pragma once
 

@@ -7,6 +7,8 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 struct ConsoleWriter::State {
     struct Item {
@@ -20,9 +22,12 @@ struct ConsoleWriter::State {
     bool Busy = false;  // the thread holds an item it is writing
     bool Stopping = false;
     bool Gone = false;
+    bool GaveUp = false;   // a drain found the reader stuck: later drains do not wait again
     uint64_t Written = 0;  // bytes written so far (Drain watches it move)
     std::function<void(int)> Failed;
     int Failure = 0;  // errno of the failed write
+
+    bool Idle() const { return Queue.empty() && !Busy; }
 
     // Writes all of `text`; false when the descriptor is gone or fails.
     bool WriteAll(const std::string& text)
@@ -125,15 +130,57 @@ bool ConsoleWriter::Drain(std::chrono::milliseconds stallLimit)
 {
     std::unique_lock lock(Shared->Lock);
     for (;;) {
-        if (Shared->Queue.empty() && !Shared->Busy)
+        if (Shared->Idle())
             return true;
-        const uint64_t before = Shared->Written;
-        const bool moved = Shared->Changed.wait_for(lock, stallLimit, [&] {
-            return Shared->Written != before || (Shared->Queue.empty() && !Shared->Busy);
-        });
-        if (!moved)
+        if (Shared->GaveUp)
             return false;
+        const uint64_t before = Shared->Written;
+        const bool moved = Shared->Changed.wait_for(
+            lock, stallLimit, [&] { return Shared->Written != before || Shared->Idle(); });
+        if (!moved) {
+            Shared->GaveUp = true;
+            return false;
+        }
     }
+}
+
+bool ConsoleWriter::DrainAll(std::initializer_list<ConsoleWriter*> writers,
+                             std::chrono::milliseconds stallLimit)
+{
+    using Clock = std::chrono::steady_clock;
+    std::vector<uint64_t> written(writers.size(), 0);
+    auto lastMove = Clock::now();
+    for (bool first = true;; first = false) {
+        bool idle = true;
+        size_t i = 0;
+        for (ConsoleWriter* writer : writers) {
+            std::lock_guard lock(writer->Shared->Lock);
+            const State& state = *writer->Shared;
+            if (!state.Idle() && !state.GaveUp)
+                idle = false;
+            if (!first && state.Written != written[i])
+                lastMove = Clock::now();
+            written[i++] = state.Written;
+        }
+        if (idle)
+            break;
+        if (Clock::now() - lastMove >= stallLimit) {
+            for (ConsoleWriter* writer : writers) {
+                std::lock_guard lock(writer->Shared->Lock);
+                if (!writer->Shared->Idle())
+                    writer->Shared->GaveUp = true;
+            }
+            break;
+        }
+        // Only at the end of a program: a short poll is simpler than waiting on several locks.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    bool all = true;
+    for (ConsoleWriter* writer : writers) {
+        std::lock_guard lock(writer->Shared->Lock);
+        all = all && writer->Shared->Idle();
+    }
+    return all;
 }
 
 void ConsoleWriter::OnFailure(std::function<void(int)> told)

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <thread>
@@ -27,8 +28,13 @@ public:
     void Text(std::string text) override;
     void Frame(std::string text) override;
     // Waits until everything handed over is written or dropped. Gives up when no byte could be
-    // written for `stallLimit`; returns false then.
+    // written for `stallLimit`; returns false then, and at once from then on (the destructor
+    // included), so that a stuck reader costs the program one stall limit, not one per call.
     bool Drain(std::chrono::milliseconds stallLimit = DrainStallLimit);
+    // Drains several writers together: gives up when none of them could write a byte for
+    // `stallLimit`, however many are stuck. True when all are drained.
+    static bool DrainAll(std::initializer_list<ConsoleWriter*> writers,
+                         std::chrono::milliseconds stallLimit = DrainStallLimit);
     // True once a write found the descriptor gone or failing.
     bool Gone() const;
     // Told once, on the writer's thread, when a write fails (errno); set before any text.

@@ -59,24 +59,21 @@ int ListPortsCommand()
 
 int ForgetPortCommand(int number)
 {
-    AssignedPortsRead read = LoadAssignedPorts();
-    if (!read.Error.empty()) {
-        std::fprintf(stderr, "zendrak-cli: %s\n", read.Error.c_str());
+    std::string identity;
+    bool remembered = false;
+    const AssignedPortsRead update = UpdateAssignedPorts([&](AssignedPorts& assigned) {
+        for (const AssignedPort& port : assigned.Entries())
+            if (port.Number == number)
+                identity = port.Identity;
+        remembered = assigned.Forget(number);
+    });
+    if (!update.Error.empty()) {
+        std::fprintf(stderr, "zendrak-cli: %s\n", update.Error.c_str());
         return 1;
     }
-    AssignedPorts& assigned = read.Ports;
-    std::string identity;
-    for (const AssignedPort& port : assigned.Entries())
-        if (port.Number == number)
-            identity = port.Identity;
-    if (!assigned.Forget(number)) {
+    if (!remembered) {
         std::fprintf(stderr, "zendrak-cli: COM%d is not a remembered number in %s\n", number,
                      AssignedPortsFilePath().c_str());
-        return 1;
-    }
-    const std::string error = SaveAssignedPorts(assigned);
-    if (!error.empty()) {
-        std::fprintf(stderr, "zendrak-cli: %s\n", error.c_str());
         return 1;
     }
     std::printf("COM%d forgotten (it was %s)\n", number, identity.c_str());

@@ -6,7 +6,6 @@
 #include "PortProblem.h"
 #include "SystemTexts.h"
 
-#include <unistd.h>
 #include <chrono>
 #include <cstring>
 
@@ -60,9 +59,7 @@ PortOutput::PortOutput(Outputs outputs, std::vector<RunFile> files) : Out(std::m
 PortOutput::~PortOutput()
 {
     Trace.reset();
-    TraceWriter.reset();  // drains what it holds first
-    if (TraceFd > STDERR_FILENO)
-        ::close(TraceFd);
+    TraceWriter.reset();  // drains what it holds, then the file closes
 }
 
 std::optional<RunResult> PortOutput::Result() const
@@ -75,17 +72,18 @@ std::string PortOutput::OpenTrace()
 {
     if (!Out.Trace)
         return {};
-    std::string problem;
-    TraceFd = OpenTraceTarget(*Out.Trace, problem);
-    if (TraceFd < 0)
-        return "cannot create the trace file " + Out.Trace->Path + ": " + problem;
+    OutputFileOpen opened =
+        OpenOutputFile(Out.Trace->Name, Out.Trace->Folder, Out.Trace->Protected);
+    if (!opened.Check.Ok())
+        return "cannot create the trace file " + opened.Check.Message();
+    TraceFile = std::move(opened.File);
     TextSink* sink = Out.Err;
-    if (!Out.Trace->Stderr()) {
-        TraceWriter = std::make_unique<ConsoleWriter>(TraceFd);
-        const std::string path = Out.Trace->Path;
+    if (!opened.Check.Stderr) {
+        TraceWriter = std::make_unique<ConsoleWriter>(TraceFile.Fd());
+        const std::string shown = opened.Check.Shown;
         // A trace that cannot be written (a full disk) is said once; the run goes on.
-        TraceWriter->OnFailure([this, path](int error) {
-            const std::string text = "the trace file " + path +
+        TraceWriter->OnFailure([this, shown](int error) {
+            const std::string text = "the trace file " + shown +
                                      " could not be written: " + ::strerrordesc_np(error) +
                                      "; the update goes on without it";
             Complain(text);

@@ -8,10 +8,10 @@
 #include "BenchView.h"
 #include "ConsoleWriter.h"
 #include "JsonOutput.h"
+#include "OutputFile.h"
 #include "ProgressView.h"
 #include "SessionObserver.h"
 #include "TraceOutput.h"
-#include "TraceTarget.h"
 
 #include <atomic>
 #include <functional>
@@ -19,6 +19,14 @@
 #include <mutex>
 #include <optional>
 #include <string>
+
+// A trace asked for: its name as given, the folder a relative name is taken in, and the files
+// it must never be.
+struct TraceRequest {
+    std::string Name;
+    std::string Folder;
+    std::vector<ProtectedFile> Protected;
+};
 
 // Says a port problem on stderr (the window's boxes as lines, then, for a failed open, what was
 // tried) and in the JSON stream.
@@ -38,7 +46,7 @@ public:
         JsonOutput* Json = nullptr;   // --json: this port's stream (else plain lines)
         BenchBoard* Board = nullptr;  // several ports on a terminal: this port's line
         size_t BoardRow = 0;
-        std::optional<TraceTarget> Trace;  // --trace: where, opened once the port is claimed
+        std::optional<TraceRequest> Trace;  // --trace: opened once the port is claimed
     };
 
     PortOutput(Outputs outputs, std::vector<RunFile> files);
@@ -67,7 +75,7 @@ private:
     Outputs Out;
     std::unique_ptr<PrefixedSink> Lines;
     std::unique_ptr<ProgressView> View;
-    int TraceFd = -1;
+    OutputFile TraceFile;
     std::unique_ptr<ConsoleWriter> TraceWriter;
     std::unique_ptr<PrefixedSink> TraceLines;  // a trace on stderr with several ports
     std::unique_ptr<TraceOutput> Trace;

@@ -7,7 +7,6 @@
 #include <algorithm>
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -29,20 +28,6 @@ std::string Format(const char* format, double a, double b = 0)
 }
 
 }  // namespace
-
-std::string DurationText(double seconds)
-{
-    if (!std::isfinite(seconds) || seconds < 0)
-        return "-:--";
-    const long long total = std::llround(seconds);
-    char text[32];
-    if (total >= 3600)
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60,
-                      total % 60);
-    else
-        std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
-    return text;
-}
 
 std::string BaseName(const std::string& path)
 {

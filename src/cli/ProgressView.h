@@ -5,6 +5,7 @@
 // An observer of the run: it formats and hands the text on, it never writes itself.
 #pragma once
 
+#include "ProgressTexts.h"
 #include "RunEstimate.h"
 #include "RunObserver.h"
 #include "TextSink.h"
@@ -55,8 +56,6 @@ private:
 };
 
 // The parts of the progress texts, shared with other front ends' output.
-// "m:ss" or "h:mm:ss"; "-:--" when not finite.
-std::string DurationText(double seconds);
 // The last part of a path.
 std::string BaseName(const std::string& path);
 // "font.app: 4096 bytes in 0.36 s, 11.4 kB/s" (or the bytes sent of a send that stopped short).

@@ -8,13 +8,13 @@
 #include "ConsoleWriter.h"
 #include "ExitStatus.h"
 #include "JsonOutput.h"
+#include "OutputFile.h"
 #include "PortOutput.h"
 #include "PortSettings.h"
 #include "QueuedMessages.h"
 #include "RunGroup.h"
 #include "RunSignals.h"
 #include "SystemTexts.h"
-#include "TraceTarget.h"
 
 #include <unistd.h>
 #include <memory>
@@ -22,28 +22,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The run's own files, which a trace must never be: the firmware files, the settings file,
-// every update log the command may write, and each port's device.
-std::vector<std::pair<std::string, std::string>> ProtectedFiles(const RunGroup& group,
-                                                                const std::vector<PortSpec>& ports)
-{
-    const std::string folder = group.WorkFolder();
-    std::vector<std::pair<std::string, std::string>> files;
-    for (const char* name : {Texts::FirmFileFont, Texts::FirmFileDecoder, Texts::FirmFileOut})
-        files.push_back({folder + name, std::string("the firmware file ") + (name + 1)});
-    files.push_back({folder + "/" + Texts::SettingsFileName,
-                     std::string("the settings file ") + Texts::SettingsFileName});
-    files.push_back({folder + "/" + Texts::UpdateLogFileName,
-                     std::string("the update log ") + Texts::UpdateLogFileName});
-    for (const PortSpec& port : ports) {
-        const SessionSettings session = group.SessionFor(port, ports.size());
-        files.push_back({session.LogPath(), "the update log of " + port.Text()});
-        if (const PortResolution to = port.Resolve(); to.Device)
-            files.push_back({*to.Device, "the device of the port " + port.Text()});
-    }
-    return files;
-}
 
 }  // namespace
 
@@ -92,7 +70,8 @@ int RunUpdateCommand(const CliOptions& options,
     RunGroup group({options.Directory, options.WaitSeconds,
                     waitSavedLimit.value_or(TFirmThread::DefaultWaitSavedLimit)});
     if (const GroupProblem problem = group.TakeFolder()) {
-        if (problem.What == GroupProblem::Kind::Busy) {
+        if (problem.What == GroupProblem::Kind::Busy ||
+            problem.What == GroupProblem::Kind::NotLockable) {
             box({problem.Text, Texts::BoxCaption, MsgIcon::Warning, {}});
             return usageError({});
         }
@@ -106,19 +85,18 @@ int RunUpdateCommand(const CliOptions& options,
         ports.push_back(PortSpec::Com(saved.Number.value_or(1)));
     }
     // Checked before anything is opened for writing; opened once each port is claimed.
-    std::vector<std::optional<TraceTarget>> traces(ports.size());
+    std::vector<std::optional<TraceRequest>> traces(ports.size());
     if (!options.Trace.empty()) {
-        const auto protectedFiles = ProtectedFiles(group, ports);
+        const std::vector<ProtectedFile> ownFiles = group.OwnFiles(ports);
         for (size_t i = 0; i < ports.size(); ++i) {
             // Several ports: one trace a port, FILE.COM3, FILE.ttyUSB0 ("-" is stderr for all).
-            const std::string path = several && options.Trace != "-"
+            const std::string name = several && options.Trace != "-"
                                          ? options.Trace + "." + ports[i].FolderName()
                                          : options.Trace;
-            TraceTarget target = TraceTargetOf(path, group.WorkFolder());
-            target.Protected = protectedFiles;
-            if (const std::string problem = TraceTargetProblem(target); !problem.empty())
-                return usageError("cannot create the trace file " + target.Path + ": " + problem);
-            traces[i] = target;
+            const OutputFileCheck check = CheckOutputFile(name, group.WorkFolder(), ownFiles);
+            if (!check.Ok())
+                return usageError("cannot create the trace file " + check.Message());
+            traces[i] = TraceRequest{name, group.WorkFolder(), ownFiles};
         }
     }
     const GroupProblem filesProblem = group.ReadFiles();
@@ -196,8 +174,7 @@ int RunUpdateCommand(const CliOptions& options,
     // The runs' output goes out before the runSignals mean what they always do again, so that a
     // background job on a terminal with TOSTOP is not stopped before its outcome.
     outputs.clear();
-    out.Drain();
-    err.Drain();
+    ConsoleWriter::DrainAll({&out, &err});
     runSignals.reset();
     return status;
 }

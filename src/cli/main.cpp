@@ -34,17 +34,23 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "zendrak-cli: %s\nTry 'zendrak-cli --help'.\n", parsed.Error.c_str());
         return ExitStatus::Usage;
     }
+    // A closed stdout (zendrak-cli | head -1) must not kill a run halfway through a file, and
+    // a command that only prints says that its output was lost rather than vanish.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Each exits 1 when its output could not be written.
+    const auto printed = [](int code) { return FinishStandardOutput("zendrak-cli") ? code : 1; };
     switch (parsed.Options.Command) {
-    case CliOptions::Action::Help: std::fputs(CliUsage().c_str(), stdout); return ExitStatus::Ok;
+    case CliOptions::Action::Help:
+        std::fputs(CliUsage().c_str(), stdout);
+        return printed(ExitStatus::Ok);
     case CliOptions::Action::Version:
         std::printf("zendrak-cli %s\n", ZENDRAK_VERSION);
-        return ExitStatus::Ok;
-    case CliOptions::Action::ListPorts: return ListPortsCommand();
-    case CliOptions::Action::ForgetPort: return ForgetPortCommand(parsed.Options.ForgetNumber);
+        return printed(ExitStatus::Ok);
+    case CliOptions::Action::ListPorts: return printed(ListPortsCommand());
+    case CliOptions::Action::ForgetPort:
+        return printed(ForgetPortCommand(parsed.Options.ForgetNumber));
     case CliOptions::Action::Update: break;
     }
-    // A closed stdout (zendrak-cli | head -1) must not kill a run halfway through a file.
-    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     Application().Title = Texts::ApplicationTitle;
 #ifdef ZENDRAK_CLI_TEST_BUILD

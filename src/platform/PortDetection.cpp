@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Finding the system's serial devices through Qt SerialPort, which tells ttyS ports with a real
 // UART from the kernel's placeholders.
+#include "AssignedPorts.h"
 #include "PortMap.h"
 #include "Win1252.h"
 

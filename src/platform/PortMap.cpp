@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "PortMap.h"
 
+#include "AssignedPorts.h"
 #include "ComText.h"
 #include "SmallFile.h"
+#include "XdgFolders.h"
 
 #include <unistd.h>
 #include <algorithm>
@@ -10,16 +12,6 @@
 #include <cstdlib>
 
 namespace {
-
-std::string_view Trim(std::string_view text)
-{
-    constexpr std::string_view blanks = " \t\r\v\f";
-    const auto first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
 
 // A device's identity: the path with symbolic links resolved (/dev/serial/by-id names), so that
 // a device the file maps under another name is not listed twice.
@@ -33,42 +25,11 @@ std::string IdentityOf(const std::string& device)
     return identity;
 }
 
-struct MapLine {
-    int Number = 0;
-    std::string Device;
-};
-
-// Parses one non-empty, non-comment line; false when it is malformed, with the reason when
-// there is more to say than that the line is not of the form COM<n>=<device>.
-bool ParseLine(std::string_view line, MapLine& parsed, std::string& reason)
-{
-    const auto equals = line.find('=');
-    if (equals == std::string_view::npos)
-        return false;
-    const std::string_view name = Trim(line.substr(0, equals));
-    parsed.Number = ComNumberOfText(name).value_or(0);
-    parsed.Device = std::string(Trim(line.substr(equals + 1)));
-    if (parsed.Number > LastComNumber) {
-        reason = std::string(name) + " is beyond COM" + std::to_string(LastComNumber) +
-                 ", the last number the port map holds";
-        return false;
-    }
-    return parsed.Number >= FirstComNumber && !parsed.Device.empty();
-}
-
 }  // namespace
-
-std::string XdgBaseFolder(const char* variable, const char* belowHome)
-{
-    if (const char* folder = std::getenv(variable); folder && *folder)
-        return folder;
-    const char* home = std::getenv("HOME");
-    return std::string(home ? home : "") + belowHome;
-}
 
 std::string PortMapFilePath()
 {
-    return XdgBaseFolder("XDG_CONFIG_HOME", "/.config") + "/zendrak/ports";
+    return ZendrakConfigFolder() + "/ports";
 }
 
 PortMapListing ParsePortMap(std::string_view content,
@@ -86,11 +47,11 @@ PortMapListing ParsePortMap(std::string_view content,
         content = end == std::string_view::npos ? std::string_view{} : content.substr(end + 1);
         ++lineNumber;
 
-        const std::string_view line = Trim(raw);
+        const std::string_view line = TrimBlanks(raw);
         if (line.empty() || line.front() == '#')
             continue;
-        MapLine parsed;
-        if (!ParseLine(line, parsed, listing.MalformedReason)) {
+        PortMapLine parsed;
+        if (!ParsePortMapLine(line, parsed, listing.MalformedReason)) {
             listing.Malformed = true;
             listing.MalformedLine = lineNumber;
             listing.MalformedText = std::string(line);
@@ -169,15 +130,11 @@ PortMapListing ListSerialPorts(const SerialPortDetector& detect)
 
     PortMapListing listing;
     if (PortDetectionEnabled()) {
-        AssignedPortsRead remembered = LoadAssignedPorts();
-        if (remembered.Error.empty()) {
-            listing = ParsePortMap(whole, detected, &remembered.Ports);
-            listing.StateError = SaveAssignedPorts(remembered.Ports);
-        } else {
-            // Numbers that cannot be read are not overwritten: this listing remembers nothing.
-            listing = ParsePortMap(whole, detected);
-            listing.StateError = remembered.Error;
-        }
+        // Numbers that cannot be read, or that another command holds, are never overwritten:
+        // the listing then remembers nothing new.
+        const AssignedPortsRead remembered = UpdateAssignedPorts(
+            [&](AssignedPorts& ports) { listing = ParsePortMap(whole, detected, &ports); });
+        listing.StateError = remembered.Error;
     } else {
         listing = ParsePortMap(whole, detected);
     }
@@ -186,7 +143,7 @@ PortMapListing ListSerialPorts(const SerialPortDetector& detect)
         listing.Malformed = true;
         listing.MalformedLine = static_cast<int>(std::count(whole.begin(), whole.end(), '\n')) + 1;
         const std::string_view cut = std::string_view(file.Bytes).substr(whole.size(), 40);
-        listing.MalformedText = std::string(Trim(cut.substr(0, cut.find('\n'))));
+        listing.MalformedText = std::string(TrimBlanks(cut.substr(0, cut.find('\n'))));
         listing.MalformedReason = "the port map is larger than " +
                                   std::to_string(PortMapSizeLimit / 1024) +
                                   " KiB; it is read no further";

@@ -22,7 +22,7 @@
 // and resolution.
 #pragma once
 
-#include "AssignedPorts.h"
+#include "PortMapLine.h"
 
 #include <cstddef>
 #include <functional>
@@ -30,6 +30,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+class AssignedPorts;
 
 // One serial device found on the system.
 struct DetectedSerialPort {
@@ -61,13 +63,9 @@ struct PortMapListing {
     std::string StateError;              // not empty: the remembered numbers could not be saved
 };
 
-inline constexpr int FirstComNumber = 1;
-inline constexpr int LastComNumber = 99;
 inline constexpr size_t PortMapSizeLimit = 64 * 1024;
 
 // The map file's path from the environment.
-// The folder an XDG variable names, else `belowHome` (such as "/.config") below $HOME.
-std::string XdgBaseFolder(const char* variable, const char* belowHome);
 std::string PortMapFilePath();
 
 // The listing for a map file's content plus the detected devices (pure but for resolving the

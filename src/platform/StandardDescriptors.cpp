@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 bool EnsureStandardDescriptors()
 {
@@ -22,4 +24,18 @@ bool EnsureStandardDescriptors()
         }
     }
     return true;
+}
+
+bool FinishStandardOutput(const char* program)
+{
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = errno;
+    if (flushed && !std::ferror(stdout))
+        return true;
+    // An error met by an earlier write leaves only the stream's error flag.
+    const char* reason = error != 0 ? ::strerrordesc_np(error) : nullptr;
+    std::fprintf(stderr, "%s: cannot write to standard output: %s\n", program,
+                 reason ? reason : "a write failed");
+    return false;
 }

@@ -4,6 +4,7 @@
 #include "PortErrorAdvice.h"
 #include "PortErrors.h"
 #include "PortSpec.h"
+#include "SettlingOpen.h"
 #include "SystemTexts.h"
 #include "Win1252.h"
 #include "comm_port.h"
@@ -84,11 +85,16 @@ std::vector<MessageBoxRequest> PortProblemBoxes(const PortProblem& problem)
     return boxes;
 }
 
-std::optional<PortProblem> OpenReceiverPort(TCommPort& port, const PortSpec& spec)
+std::optional<PortProblem> OpenReceiverPort(TCommPort& port, const PortSpec& spec,
+                                            std::chrono::milliseconds settle,
+                                            const std::function<bool()>& stop)
 {
     try {
         spec.Configure(port);
-        port.OpenCommPort();
+        if (settle.count() > 0)
+            OpenCommPortSettling(port, settle, stop);
+        else
+            port.OpenCommPort();
         return std::nullopt;
     } catch (const ECommError& error) {
         return PortProblemOf(spec, error, true);

@@ -8,7 +8,9 @@
 #include "Messages.h"
 #include "PortOpeners.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,5 +42,8 @@ PortProblem PortProblemOf(const PortSpec& port, const ECommError& error, bool wh
 std::vector<MessageBoxRequest> PortProblemBoxes(const PortProblem& problem);
 
 // Sets the port up for the receiver and opens it. Nothing when it is open; else the problem
-// (the port stays closed).
-std::optional<PortProblem> OpenReceiverPort(TCommPort& port, const PortSpec& spec);
+// (the port stays closed). With `settle`, a device that has only just appeared is given that
+// long to become usable (SettlingOpen.h), or until `stop` says so.
+std::optional<PortProblem> OpenReceiverPort(TCommPort& port, const PortSpec& spec,
+                                            std::chrono::milliseconds settle = {},
+                                            const std::function<bool()>& stop = {});

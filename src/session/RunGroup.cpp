@@ -105,9 +105,13 @@ GroupProblem RunGroup::TakeFolder()
                                              : "cannot change into " + Settings.WorkFolder) +
                     ": " + Reason(errno)};
     // One command per folder, from before the files are read until every log is written.
-    if (Lock.Take(Folder) == FolderLock::Result::Busy)
-        return {GroupProblem::Kind::Busy, Texts::AnotherUpdateRunning};
-    return {};
+    switch (Lock.Take(Folder)) {
+    case FolderLock::Result::Taken:
+    case FolderLock::Result::Unlocked: return {};
+    case FolderLock::Result::Busy: return {GroupProblem::Kind::Busy, Texts::AnotherUpdateRunning};
+    case FolderLock::Result::Failed: break;
+    }
+    return {GroupProblem::Kind::NotLockable, FolderLockProblemText(Folder, Lock.Error())};
 }
 
 GroupProblem RunGroup::ReadFiles()
@@ -132,6 +136,25 @@ SessionSettings RunGroup::SessionFor(const PortSpec& port, size_t count) const
     session.WaitSeconds = Settings.WaitSeconds;
     session.WaitSavedLimit = Settings.WaitSavedLimit;
     return session;
+}
+
+std::vector<ProtectedFile> RunGroup::OwnFiles(const std::vector<PortSpec>& ports) const
+{
+    std::vector<ProtectedFile> files;
+    for (const char* name : {Texts::FirmFileFont, Texts::FirmFileDecoder, Texts::FirmFileOut})
+        files.push_back({Folder + name, std::string("the firmware file ") + (name + 1)});
+    files.push_back({Folder + "/" + Texts::SettingsFileName,
+                     std::string("the settings file ") + Texts::SettingsFileName});
+    files.push_back({Folder + "/" + Texts::UpdateLogFileName,
+                     std::string("the update log ") + Texts::UpdateLogFileName});
+    for (const PortSpec& port : ports) {
+        if (ports.size() > 1)
+            files.push_back(
+                {SessionFor(port, ports.size()).LogPath(), "the update log of " + port.Text()});
+        if (const PortResolution to = port.Resolve(); to.Device)
+            files.push_back({*to.Device, "the device of the port " + port.Text()});
+    }
+    return files;
 }
 
 void RunGroup::Start(const std::vector<PortSpec>& ports,

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "FolderLock.h"
+#include "OutputFile.h"
 #include "RunSession.h"
 
 #include <memory>
@@ -23,9 +24,10 @@ struct GroupSettings {
 
 // Why a group cannot start; nothing has been sent.
 struct GroupProblem {
-    enum class Kind { None, Ports, Folder, Busy, NoFiles, FileProblem };
+    enum class Kind { None, Ports, Folder, Busy, NotLockable, NoFiles, FileProblem };
     Kind What = Kind::None;
-    // One sentence: UTF-8; for Busy and FileProblem the window's own words (Windows-1252).
+    // One sentence: UTF-8; for Busy, NotLockable and FileProblem the window's own words
+    // (Windows-1252).
     std::string Text;
     explicit operator bool() const { return What != Kind::None; }
 };
@@ -56,6 +58,10 @@ public:
 
     // The settings of a port's session, one of `count` (their log folders among them).
     SessionSettings SessionFor(const PortSpec& port, size_t count) const;
+    // The files the runs of these ports read or write themselves (the firmware files,
+    // "Zendrak.dat", every update log, each port's device), which no file a user names for
+    // output may ever be. After TakeFolder.
+    std::vector<ProtectedFile> OwnFiles(const std::vector<PortSpec>& ports) const;
 
     // Starts one session per port, each reporting to its observer (in the order of the ports).
     // `beforeFirstByte` (may be empty) is given each session with its index.

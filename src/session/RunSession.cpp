@@ -7,6 +7,7 @@
 #include "PortProblem.h"
 #include "RunPlan.h"
 #include "SessionHost.h"
+#include "SettlingOpen.h"
 #include "SystemTexts.h"
 #include "Win1252.h"
 #include "comm_port.h"
@@ -155,7 +156,10 @@ RunResult RunSession::RunOnce(const RunIndex& index)
 
     // Held by pointer: its destructor may raise, a session's may not.
     auto port = std::make_unique<TCommPort>();
-    if (const std::optional<PortProblem> problem = OpenReceiverPort(*port, Config.Port)) {
+    // A device waited for may have only just appeared: udev sets its mode a moment later.
+    const auto settle = Config.WaitSeconds > 0 ? DeviceSettleTime : std::chrono::milliseconds(0);
+    if (const std::optional<PortProblem> problem = OpenReceiverPort(
+            *port, Config.Port, settle, [this] { return CancelRequested.load(); })) {
         Observer.PortProblemFound(*problem);
         result.Problem = problem;
         return finish(Unbegun(result, RunResult::Outcome::NotOpened, problem->Description));

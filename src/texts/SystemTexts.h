@@ -101,6 +101,7 @@ inline constexpr const char* UpdateError = "Update Error";
 inline constexpr const char* UpdateInProgress =
     "Update in progress. Please wait until it has finished.";
 inline constexpr const char* AnotherUpdateRunning = "Another update is running in this folder.";
+inline constexpr const char* TryAgain = "Try again";
 
 // The toolkit's own error texts.
 inline constexpr const char* RangeErrorText =

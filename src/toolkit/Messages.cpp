@@ -5,6 +5,7 @@
 #include "MainThread.h"
 #include "Win1252.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -34,12 +35,18 @@ MessageService* SetMessageService(MessageService* service)
 void MessageBox(const std::string& text, const std::string& caption, MsgIcon icon,
                 const std::string& details)
 {
+    AskMessageBox({text, caption, icon, details});
+}
+
+std::string AskMessageBox(const MessageBoxRequest& request)
+{
     MessageService& service = Current();
-    const MessageBoxRequest request{text, caption, icon, details};
+    std::string pressed;
     if (service.NeedsMainThread())
-        RunOnMainThread([&] { service.Show(request); });
+        RunOnMainThread([&] { pressed = service.Ask(request); });
     else
-        service.Show(request);
+        pressed = service.Ask(request);
+    return pressed;
 }
 
 void ShowMessage(const std::string& text)
@@ -73,6 +80,30 @@ void RecordingMessageService::Show(const MessageBoxRequest& request)
 {
     std::lock_guard lock(Lock);
     Recorded.push_back(request);
+}
+
+std::string RecordingMessageService::Ask(const MessageBoxRequest& request)
+{
+    std::lock_guard lock(Lock);
+    Recorded.push_back(request);
+    return TakeScriptedAnswer(request, Answers);
+}
+
+void RecordingMessageService::Answer(const std::string& button)
+{
+    std::lock_guard lock(Lock);
+    Answers.push_back(button);
+}
+
+std::string TakeScriptedAnswer(const MessageBoxRequest& request, std::deque<std::string>& answers)
+{
+    if (request.ExtraButtons.empty() || answers.empty())
+        return {};
+    std::string answer = std::move(answers.front());
+    answers.pop_front();
+    const auto& offered = request.ExtraButtons;
+    return std::find(offered.begin(), offered.end(), answer) != offered.end() ? answer
+                                                                              : std::string();
 }
 
 std::vector<MessageBoxRequest> RecordingMessageService::Boxes() const

@@ -4,26 +4,43 @@
 #include <QSocketNotifier>
 
 #include <fcntl.h>
+#include <time.h>
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
 
 namespace {
 
-// What the handler may touch: lock-free atomics only.
+// What the handler may touch: lock-free atomics, and the dispositions found at construction,
+// which are written before any handler can read them.
 std::atomic<int> writeEnd{-1};
 std::atomic<int> handlersRunning{0};
 std::atomic<bool> inUse{false};
+struct sigaction previousActions[NSIG];
+// Per signal: the CLOCK_MONOTONIC time in ns from which it is handed back; 0: never.
+std::atomic<int64_t> handBackFrom[NSIG];
+
+int64_t MonotonicNs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);  // async-signal-safe, the clock of steady_clock
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
 
 extern "C" void WriteSignalToPipe(int signal)
 {
     const int savedErrno = errno;
     handlersRunning.fetch_add(1);
-    const int fd = writeEnd.load();
-    if (fd >= 0) {
+    const int64_t from = signal > 0 && signal < NSIG ? handBackFrom[signal].load() : 0;
+    if (from != 0 && MonotonicNs() >= from) {
+        // Blocked while this handler runs, the raised signal is delivered as it returns.
+        ::sigaction(signal, &previousActions[signal], nullptr);
+        ::raise(signal);
+    } else if (const int fd = writeEnd.load(); fd >= 0) {
         const unsigned char number = static_cast<unsigned char>(signal);
         // A full pipe drops the signal: hundreds are already waiting to be handled.
         [[maybe_unused]] const ssize_t written = ::write(fd, &number, 1);
@@ -40,6 +57,8 @@ extern "C" void WriteSignalToPipe(int signal)
 }  // namespace
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs lock-free atomics");
+static_assert(std::atomic<int64_t>::is_always_lock_free,
+              "the signal handler needs lock-free atomics");
 
 SignalNotifier::SignalNotifier(const std::vector<int>& caught, const std::vector<int>& ignored,
                                std::function<void(int)> onSignal)
@@ -72,6 +91,10 @@ SignalNotifier::SignalNotifier(const std::vector<int>& caught, const std::vector
             Fail("cannot set a signal's handling");
         }
         Previous.emplace_back(signal, previous);
+        if (signal > 0 && signal < NSIG) {
+            previousActions[signal] = previous;
+            handBackFrom[signal] = 0;
+        }
     };
     for (const int signal : caught)
         set(signal, WriteSignalToPipe);
@@ -84,10 +107,31 @@ SignalNotifier::~SignalNotifier()
     Restore();
 }
 
+void SignalNotifier::HandBackFrom(const std::vector<int>& which,
+                                  std::chrono::steady_clock::time_point from)
+{
+    const int64_t ns =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(from.time_since_epoch()).count();
+    for (const int signal : which)
+        if (signal > 0 && signal < NSIG)
+            handBackFrom[signal] = ns > 0 ? ns : 1;
+}
+
+void SignalNotifier::EndAsUsual(int signal)
+{
+    for (const auto& [caught, previous] : Previous)
+        if (caught == signal)
+            ::sigaction(signal, &previous, nullptr);
+    ::raise(signal);
+}
+
 void SignalNotifier::Restore()
 {
-    for (auto it = Previous.rbegin(); it != Previous.rend(); ++it)
+    for (auto it = Previous.rbegin(); it != Previous.rend(); ++it) {
         ::sigaction(it->first, &it->second, nullptr);
+        if (it->first > 0 && it->first < NSIG)
+            handBackFrom[it->first] = 0;
+    }
     Previous.clear();
     Notifier.reset();
     // A handler that started before its disposition went back may still be writing.

@@ -3,8 +3,12 @@
 // (the self-pipe pattern); a socket notifier on the pipe's other end calls back on the thread
 // of the event loop, where anything may be done. Signals may also be set to be ignored.
 // One notifier at a time in a process; it restores the dispositions it found when it goes.
+// A caught signal can be handed back: from a given moment on, it acts as it did before the
+// notifier took it (usually ending the program), decided in the handler itself, so that this
+// holds even while the event loop is busy.
 #pragma once
 
+#include <chrono>
 #include <csignal>
 #include <functional>
 #include <memory>
@@ -23,6 +27,13 @@ public:
     ~SignalNotifier();
     SignalNotifier(const SignalNotifier&) = delete;
     SignalNotifier& operator=(const SignalNotifier&) = delete;
+
+    // From `from` on, each of `which` (caught ones) is no longer reported: it goes back to the
+    // disposition found at construction and is raised again, as if it had never been caught.
+    void HandBackFrom(const std::vector<int>& which, std::chrono::steady_clock::time_point from);
+    // Hands `signal` back now and raises it: the program ends as that signal ends it (unless it
+    // was ignored before).
+    void EndAsUsual(int signal);
 
 private:
     void Restore();

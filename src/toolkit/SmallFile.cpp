@@ -7,9 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace {
-
-const char* KindOf(mode_t mode)
+const char* NotRegularFileReason(mode_t mode)
 {
     if (S_ISDIR(mode))
         return "it is a directory";
@@ -23,6 +21,8 @@ const char* KindOf(mode_t mode)
         return "it is a block device";
     return "it is not a regular file";
 }
+
+namespace {
 
 SmallFileRead Failed(SmallFileStatus status, int error)
 {
@@ -38,7 +38,7 @@ SmallFileRead NotRegular(mode_t mode)
 {
     SmallFileRead result;
     result.Status = SmallFileStatus::NotRegular;
-    result.Reason = KindOf(mode);
+    result.Reason = NotRegularFileReason(mode);
     return result;
 }
 

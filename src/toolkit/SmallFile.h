@@ -5,6 +5,7 @@
 // taken, so a huge file or a link to /dev/zero cannot eat memory.
 #pragma once
 
+#include <sys/types.h>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -25,6 +26,9 @@ struct SmallFileRead {
 };
 
 SmallFileRead ReadSmallFile(const std::string& path, size_t limit);
+
+// Why a file of this mode is not a regular file, in words ("it is a directory").
+const char* NotRegularFileReason(mode_t mode);
 
 // The bytes up to and including the last newline: the whole lines of a read the limit cut.
 std::string_view WholeLinesOf(std::string_view bytes);

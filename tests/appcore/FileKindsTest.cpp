@@ -2,6 +2,7 @@
 // The port map and "Zendrak.dat" as whatever a user or a mistake puts in their place: each kind
 // of file is read in a child process that must finish within a generous bound (a FIFO must not
 // freeze it, /dev/zero must not eat its memory), and gives the documented outcome.
+#include "InChild.h"
 #include "Messages.h"
 #include "PortMap.h"
 #include "PortSettings.h"
@@ -95,46 +96,6 @@ void Make(Kind kind, const fs::path& path, const std::string& first)
         return;
     }
     }
-}
-
-// Runs `read` in a child process (as an ordinary user when `drop` and this is root, so that
-// permissions count) and returns what it wrote to its pipe; "timeout" when it did not end
-// within the bound, "crash" when it did not end normally.
-std::string InChild(bool drop, const std::function<std::string()>& read)
-{
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0)
-        return "pipe";
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(pipeFds[0]);
-        if (drop && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(3);
-        const std::string result = read();
-        if (::write(pipeFds[1], result.data(), result.size()) < 0)
-            ::_exit(4);
-        ::_exit(0);
-    }
-    ::close(pipeFds[1]);
-    int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (::waitpid(child, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(child, SIGKILL);
-            ::waitpid(child, &status, 0);
-            ::close(pipeFds[0]);
-            return "timeout";
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    std::string result;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        result.append(buffer, static_cast<size_t>(n));
-    ::close(pipeFds[0]);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return "crash";
-    return result;
 }
 
 class FileKinds : public testing::TestWithParam<KindCase> {

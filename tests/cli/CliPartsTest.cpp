@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -172,6 +173,41 @@ TEST(ConsoleWriter, TellsOnceWhenWritingFails)
     }
     EXPECT_EQ(told, std::vector<int>{ENOSPC});
     ::close(full);
+}
+
+// A reader that never reads (a stopped terminal, a pipe nobody empties) costs the end of the
+// program one stall limit, whether it asks once or again (the destructor drains too), and
+// however many of its outputs are stuck when they are drained together.
+TEST(ConsoleWriter, AStuckReaderCostsOneStallLimit)
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    using namespace std::chrono;
+    constexpr milliseconds Limit(500);
+    for (const int stuck : {1, 2}) {
+        SCOPED_TRACE(std::to_string(stuck) + " stuck");
+        int first[2], second[2];
+        ASSERT_EQ(pipe(first), 0);
+        ASSERT_EQ(pipe(second), 0);
+        const auto start = steady_clock::now();
+        {
+            ConsoleWriter out(first[1]);
+            ConsoleWriter err(second[1]);
+            out.Text(std::string(300000, 'o'));  // far more than a pipe holds
+            if (stuck == 2)
+                err.Text(std::string(300000, 'e'));
+            if (stuck == 1) {
+                EXPECT_FALSE(out.Drain(Limit));
+                EXPECT_FALSE(out.Drain(Limit));  // gives up at once now
+            } else {
+                EXPECT_FALSE(ConsoleWriter::DrainAll({&out, &err}, Limit));
+            }
+        }
+        const auto took = steady_clock::now() - start;
+        EXPECT_GE(took, Limit);
+        EXPECT_LT(took, seconds(5));  // not one limit per call, nor the default limit again
+        for (const int fd : {first[0], first[1], second[0], second[1]})
+            close(fd);  // lets the writers' threads, still blocked in a write, end
+    }
 }
 
 // Keeps what a view hands on: texts as they are, frames marked with a leading '~'.

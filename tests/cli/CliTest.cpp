@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 #include <filesystem>
@@ -72,6 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         UsageCase{{"--help"}, 0, "Usage: zendrak-cli [-p PORT[,PORT...]]... [-C DIR] [-q]", ""},
         UsageCase{{"--version"}, 0, "zendrak-cli 1.1.0\n", ""},
+        UsageCase{{"-V"}, 0, "zendrak-cli 1.1.0\n", ""},
         UsageCase{{"-x"}, 2, "", "unknown option: -x"}, UsageCase{{"-p"}, 2, "", "needs a value"},
         UsageCase{{"-p", "COM0"}, 2, "", "not a port"},
         UsageCase{{"-p", "LPT1"}, 2, "", "not a port"},
@@ -80,6 +82,55 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"-C", "/nonexistent/zendrak"}, 2, "", "cannot change into"},
         // No firmware file: nothing sent, nothing written, said on stderr.
         UsageCase{{"-p", "COM1"}, 2, "", "no firmware file"}));
+
+// The commands that only print end with 1 when what they print cannot be written: to a full
+// disk (/dev/full) or into a pipe whose reader has gone. Only the real program shows its status.
+TEST(CliOutput, ThatCannotBeWrittenEndsWithOne)
+{
+    const std::string dir = MakeTempDir();
+    std::filesystem::create_directories(dir + "/zendrak");
+    WriteWholeFile(dir + "/zendrak/ports", "COM1=/dev/null\n");
+    enum class Sink { DevNull, DevFull, ClosedPipe };
+    const std::vector<std::string> commands[] = {
+        {"--help"}, {"-h"}, {"--version"}, {"-V"}, {"--list-ports"}};
+    for (const auto& args : commands) {
+        for (const Sink sink : {Sink::DevNull, Sink::DevFull, Sink::ClosedPipe}) {
+            int out = -1;
+            int pipeEnds[2] = {-1, -1};
+            if (sink == Sink::ClosedPipe) {
+                ASSERT_EQ(::pipe(pipeEnds), 0);
+                ::close(pipeEnds[0]);
+                out = pipeEnds[1];
+            } else {
+                out = ::open(sink == Sink::DevNull ? "/dev/null" : "/dev/full", O_WRONLY);
+            }
+            ASSERT_GE(out, 0);
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::dup2(out, STDOUT_FILENO);
+                const int quiet = ::open("/dev/null", O_WRONLY);
+                ::dup2(quiet, STDERR_FILENO);
+                ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+                ::setenv("XDG_STATE_HOME", dir.c_str(), 1);
+                ::setenv("ZENDRAK_NO_PORT_DETECTION", "1", 1);
+                std::vector<char*> argv{const_cast<char*>(CliPath().c_str())};
+                for (const std::string& arg : args)
+                    argv.push_back(const_cast<char*>(arg.c_str()));
+                argv.push_back(nullptr);
+                const std::string program = CliPath();
+                ::execv(program.c_str(), argv.data());
+                ::_exit(127);
+            }
+            ::close(out);
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFEXITED(status)) << args[0] << " died from signal " << WTERMSIG(status);
+            EXPECT_EQ(WEXITSTATUS(status), sink == Sink::DevNull ? 0 : 1)
+                << args[0] << " to " << static_cast<int>(sink);
+        }
+    }
+    RemoveTree(dir);
+}
 
 // A one-file run against the simulator; the port comes as the arguments and Zendrak.dat say.
 struct PortCase {

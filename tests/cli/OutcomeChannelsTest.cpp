@@ -263,7 +263,7 @@ TEST_P(OutcomeChannels, AllSayTheSameEnd)
         o.Err = &err;
         o.Json = json;
         if (trace)
-            o.Trace = TraceTargetOf("trace.txt", folder);
+            o.Trace = TraceRequest{"trace.txt", folder, {}};
         PortOutput output(o, {});
         RunPlan plan;
         plan.Port = port.Text();

@@ -1,11 +1,19 @@
 // SPDX-License-Identifier: MIT
-// What a series of SIGINT and SIGTERM means during a run: a warning, then a cancel only when the
-// next one comes within five seconds of the warning.
+// What a series of SIGINT, SIGTERM and SIGQUIT means during a run: a warning, then a cancel only
+// when the next one comes within five seconds of the warning, then, from a second after the
+// cancel, the end of the program as the signal ends any program, also while the event loop is
+// busy.
 #include "RunSignals.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
+#include <sys/wait.h>
+#include <unistd.h>
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 namespace {
 
@@ -55,12 +63,58 @@ INSTANTIATE_TEST_SUITE_P(
                                 {SIGTERM, 5000, Action::Warn},
                                 {SIGTERM, 9000, Action::Cancel}},
                                SIGTERM},
-                    PolicyCase{"NothingMoreOnceCancelling",
+                    PolicyCase{"QuitWarnsAndCancelsAsTheOthers",
+                               {{SIGQUIT, 0, Action::Warn}, {SIGQUIT, 300, Action::Cancel}},
+                               SIGQUIT},
+                    PolicyCase{"AnyTwoOfTheThreeCancel",
+                               {{SIGTERM, 0, Action::Warn}, {SIGQUIT, 4000, Action::Cancel}},
+                               SIGQUIT},
+                    PolicyCase{"AQuickThirdOneKeepsTheCancelGoing",
                                {{SIGINT, 0, Action::Warn},
                                 {SIGINT, 10, Action::Cancel},
-                                {SIGTERM, 20, Action::Nothing},
-                                {SIGINT, 9000, Action::Nothing}},
+                                {SIGINT, 20, Action::Nothing},
+                                {SIGTERM, 1009, Action::Nothing}},
+                               SIGINT},
+                    PolicyCase{"ALaterOneEndsTheProgram",
+                               {{SIGINT, 0, Action::Warn},
+                                {SIGINT, 10, Action::Cancel},
+                                {SIGINT, 1010, Action::EndAsUsual},
+                                {SIGQUIT, 9000, Action::EndAsUsual}},
                                SIGINT}),
     [](const testing::TestParamInfo<PolicyCase>& info) { return info.param.Name; });
+
+// The real signals in a child: after a cancel, a signal that comes once the grace is over ends
+// the program as that signal does, even though the event loop never runs again; one within the
+// grace does not.
+TEST(AfterCancel, EveryLaterSignalStillWorks)
+{
+    const struct {
+        int Signal;
+        int AfterMs;  // after the cancel, the event loop blocked meanwhile
+        int EndedBy;  // the signal that ended the child; 0: it ran to its own end
+    } cases[] = {{SIGINT, 0, 0}, {SIGINT, 1300, SIGINT}, {SIGTERM, 1300, SIGTERM}};
+    for (const auto& c : cases) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            int argc = 1;
+            char name[] = "run-signals-test";
+            char* argv[] = {name, nullptr};
+            QCoreApplication app(argc, argv);
+            RunSignals runSignals([](const std::string&) {}, [] {});
+            ::raise(c.Signal);
+            ::raise(c.Signal);
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (runSignals.CancelSignal() == 0 && std::chrono::steady_clock::now() < until)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            std::this_thread::sleep_for(std::chrono::milliseconds(c.AfterMs));
+            ::raise(c.Signal);
+            ::_exit(runSignals.CancelSignal() == c.Signal ? 0 : 3);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_EQ(WIFSIGNALED(status) ? WTERMSIG(status) : 0, c.EndedBy) << c.AfterMs;
+        EXPECT_TRUE(WIFSIGNALED(status) || WEXITSTATUS(status) == 0) << status;
+    }
+}
 
 }  // namespace

@@ -86,6 +86,12 @@ void SnapshotMessageService::Show(const MessageBoxRequest& request)
     Boxes.push_back(box);
 }
 
+std::string SnapshotMessageService::Ask(const MessageBoxRequest& request)
+{
+    Show(request);
+    return TakeScriptedAnswer(request, Answers);
+}
+
 std::vector<std::string> SnapshotMessageService::Texts() const
 {
     std::vector<std::string> texts;

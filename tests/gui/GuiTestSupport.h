@@ -14,6 +14,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -48,12 +49,15 @@ struct ShownBox {
     bool PortBoxEnabled = false;
 };
 
-// Records boxes on the user-interface thread (as real boxes are shown) without blocking.
+// Records boxes on the user-interface thread (as real boxes are shown) without blocking. Boxes
+// that offer buttons beside OK are answered from Answers, in order (OK once it is used up).
 class SnapshotMessageService : public MessageService {
 public:
     void Show(const MessageBoxRequest& request) override;
+    std::string Ask(const MessageBoxRequest& request) override;
     bool NeedsMainThread() const override { return true; }
     std::vector<ShownBox> Boxes;
+    std::deque<std::string> Answers;
     std::vector<std::string> Texts() const;
 };
 

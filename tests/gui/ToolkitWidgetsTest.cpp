@@ -8,11 +8,13 @@
 #include "QtMessageService.h"
 #include "TApplication.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
@@ -102,6 +104,45 @@ private slots:
         worker.join();
         QCOMPARE(closer.Seen.size(), size_t(1));
         QCOMPARE(closer.Seen[0].Text, QStringLiteral("COM Error"));
+    }
+
+    void qtBoxesOfferButtonsBesideOk()
+    {
+        QtMessageService service;
+        ScopedMessageService scope(service);
+        // How the user leaves the box, and the answer; only a click on the button itself takes
+        // the second action.
+        const struct {
+            const char* Name;
+            std::function<void(QMessageBox*)> Leave;
+            std::string Answer;
+        } cases[] = {
+            {"Try again clicked",
+             [](QMessageBox* box) {
+                 for (QAbstractButton* button : box->buttons())
+                     if (button->text() == "Try again")
+                         button->click();
+             },
+             "Try again"},
+            {"Enter", [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); }, ""},
+            {"Escape", [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); }, ""},
+        };
+        for (const auto& c : cases) {
+            QStringList buttons;
+            QTimer::singleShot(50, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(box != nullptr);
+                for (QAbstractButton* button : box->buttons())
+                    buttons << button->text();
+                c.Leave(box);
+            });
+            const std::string answer = AskMessageBox(
+                {"Update Error", "Corvalt", MsgIcon::Warning, "details", {"Try again"}});
+            QVERIFY2(answer == c.Answer, c.Name);
+            QVERIFY2(buttons.contains("OK") || buttons.contains("&OK"), c.Name);
+            QVERIFY2(buttons.contains("Try again"), c.Name);
+            QVERIFY2(buttons.size() == 3, qPrintable(buttons.join(", ")));  // and "Show Details..."
+        }
     }
 
     void exceptionsLeavingHandlersAreReported()

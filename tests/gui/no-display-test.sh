@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The window program without any display: --help and --version print their text and end with
-# exit code 0; an unknown option or two folders end with one line, a hint and exit code 2.
+# exit code 0 (1 when it cannot be written); an unknown option or two folders end with one line,
+# a hint and exit code 2; the window itself, with or without a folder, says that there is no
+# display and ends with exit code 2.
 #
 # Usage: no-display-test.sh ZENDRAK
 set -uo pipefail
@@ -23,5 +25,12 @@ check "-h" 0 '^Options:$' -h
 check "--version" 0 '^zendrak [0-9]' --version
 check "unknown option" 2 "^Try 'zendrak --help'.$" --frobnicate
 check "two folders" 2 "only one folder" /tmp /var
+check "the window" 2 "^zendrak: cannot open the window: there is no display: neither DISPLAY nor"
+check "the window on a folder" 2 "^zendrak: cannot open the window: " /tmp
+for option in --help --version; do
+  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 20 "$zendrak" $option >/dev/full 2>/dev/null
+  code=$?
+  if [ "$code" != 1 ]; then echo "FAIL: $option to /dev/full: exit $code"; failures=$((failures + 1)); fi
+done
 [ "$failures" = 0 ] || exit 1
-echo "5 passed, 0 failed"
+echo "9 passed, 0 failed"

@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <set>
+#include <thread>
 
 #include "AssignedPorts.h"
 #include "PortMap.h"
@@ -157,10 +161,11 @@ TEST(AssignedPorts, ForgottenNumberGoesToTheNextNewAdapter)
     FakeDev dev(temp.Dir() + "/dev");
     auto both = dev.Plug({A0, B1});
     ListSerialPorts([&] { return both; });
-    AssignedPorts assigned = LoadAssignedPorts().Ports;
-    EXPECT_FALSE(assigned.Forget(3));
-    EXPECT_TRUE(assigned.Forget(1));
-    EXPECT_EQ(SaveAssignedPorts(assigned), "");
+    const AssignedPortsRead update = UpdateAssignedPorts([](AssignedPorts& assigned) {
+        EXPECT_FALSE(assigned.Forget(3));
+        EXPECT_TRUE(assigned.Forget(1));
+    });
+    EXPECT_EQ(update.Error, "");
     auto other = dev.Plug({C0});
     EXPECT_EQ(Summary(ListSerialPorts([&] { return other; }), dev.Root), "1=ttyUSB0");
     EXPECT_EQ(LoadAssignedPorts().Ports.NumberOf(dev.Root + "/serial/by-id/" + C0.ById), 1);
@@ -190,23 +195,98 @@ TEST(AssignedPorts, AStateFileThatIsNoRegularFileIsLeftAlone)
     }
 }
 
-// An oversized state file gives the numbers of its whole lines within the bound.
-TEST(AssignedPorts, AnOversizedStateFileIsReadUpToTheBound)
+// An oversized state file gives the numbers of its whole lines within the bound, and is never
+// rewritten: its later entries would be lost. A link is read through and stays as it is.
+TEST(AssignedPorts, AnOversizedOrLinkedStateFileIsReadButNeverRewritten)
+{
+    for (const bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "linked" : "oversized");
+        TempPortMap temp;
+        FakeDev dev(temp.Dir() + "/dev");
+        const auto detected = dev.Plug({A0, B1});
+        const std::string path = AssignedPortsFilePath();
+        fs::create_directories(fs::path(path).parent_path());
+        std::string content = "COM5=" + dev.Root + "/serial/by-id/" + A0.ById + "\n";
+        if (!linked) {
+            while (content.size() < 2400 * 1000)  // 2.4 MB
+                content += "# padding padding padding padding\n";
+            content += "COM7=" + dev.Root + "/serial/by-id/" + B1.ById + "\n";  // beyond the bound
+        }
+        const std::string file = linked ? temp.Dir() + "/kept-elsewhere" : path;
+        std::ofstream(file, std::ios::binary) << content;
+        if (linked)
+            fs::create_symlink(file, path);
+
+        const AssignedPortsRead read = LoadAssignedPorts();
+        EXPECT_EQ(read.Ports.NumberOf(dev.Root + "/serial/by-id/" + A0.ById), 5);
+        EXPECT_FALSE(read.Rewritable);
+        const PortMapListing listing = ListSerialPorts([&] { return detected; });
+        EXPECT_EQ(Summary(listing, dev.Root), "1=ttyUSB1 5=ttyUSB0");
+        EXPECT_NE(listing.StateError.find(path), std::string::npos) << listing.StateError;
+        EXPECT_NE(UpdateAssignedPorts([](AssignedPorts& ports) { ports.Forget(5); }).Error, "");
+
+        std::ifstream in(file, std::ios::binary);
+        EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == content);
+        EXPECT_EQ(fs::is_symlink(path), linked);
+    }
+}
+
+// Commands side by side (each transaction opens the lock file anew, so threads lock against
+// each other as processes do): assigning, forgetting and listing in a loop lose no assignment,
+// and a number once forgotten never comes back.
+TEST(AssignedPorts, ParallelCommandsLoseNothing)
 {
     TempPortMap temp;
-    FakeDev dev(temp.Dir() + "/dev");
-    const auto detected = dev.Plug({A0, B1});
-    const std::string path = AssignedPortsFilePath();
-    fs::create_directories(fs::path(path).parent_path());
-    std::string content = "COM5=" + dev.Root + "/serial/by-id/" + A0.ById + "\n";
-    while (content.size() < AssignedPortsSizeLimit - 10)
-        content += "# padding padding padding padding\n";
-    content += "COM7=" + dev.Root + "/serial/by-id/" + B1.ById + "\n";  // cut by the bound
-    std::ofstream(path, std::ios::binary) << content;
-    const AssignedPortsRead read = LoadAssignedPorts();
-    EXPECT_EQ(read.Error, "");
-    EXPECT_EQ(read.Ports.Entries().size(), 1u);
-    EXPECT_EQ(Summary(ListSerialPorts([&] { return detected; }), dev.Root), "1=ttyUSB1 5=ttyUSB0");
+    std::mutex lock;
+    std::set<std::string> forgotten, kept = {"/dev/lister-device"};
+    std::atomic<bool> done{false};
+    std::atomic<int> comeBack{0};
+    // Each round assigns a new number and forgets the one of the round before, but every tenth.
+    auto worker = [&](const std::string& id) {
+        std::string previous;
+        for (int round = 0; round < 150; ++round) {
+            const std::string identity = "/dev/serial/by-id/" + id + std::to_string(round);
+            UpdateAssignedPorts([&](AssignedPorts& ports) {
+                int number = FirstComNumber;
+                while (ports.IsAssigned(number))
+                    ++number;
+                ports.Assign(number, identity);
+                ports.Forget(ports.NumberOf(previous));
+            });
+            std::lock_guard guard(lock);
+            forgotten.insert(previous);
+            previous = round % 10 == 0 || round == 149 ? "" : identity;
+            if (previous.empty())
+                kept.insert(identity);
+        }
+    };
+    // Lists (which remembers its device too) and checks that nothing forgotten before is back.
+    std::thread lister([&] {
+        while (!done) {
+            std::unique_lock guard(lock);
+            const std::set<std::string> before = forgotten;
+            guard.unlock();
+            EXPECT_EQ(ListSerialPorts([] {
+                          return std::vector<DetectedSerialPort>{{"/dev/lister-device", ""}};
+                      }).StateError,
+                      "");
+            const AssignedPorts now = LoadAssignedPorts().Ports;
+            for (const AssignedPort& port : now.Entries())
+                comeBack += static_cast<int>(before.count(port.Identity));
+        }
+    });
+    std::thread first(worker, "a"), second(worker, "b");
+    first.join();
+    second.join();
+    done = true;
+    lister.join();
+
+    EXPECT_EQ(comeBack.load(), 0);
+    std::set<std::string> remembered;
+    const AssignedPorts last = LoadAssignedPorts().Ports;
+    for (const AssignedPort& port : last.Entries())
+        remembered.insert(port.Identity);
+    EXPECT_EQ(remembered, kept);
 }
 
 TEST(AssignedPorts, NothingIsRememberedWhileDetectionIsOff)

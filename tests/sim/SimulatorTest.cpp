@@ -28,6 +28,17 @@ int ReadWith(const SimDriver& sim, const std::string& text)
     return -1;
 }
 
+// One whole run of one file over an open line, as the loader drives it.
+void PlayRun(SimDriver& sim, const std::string& file)
+{
+    ASSERT_TRUE(sim.Send("r\r\n"));
+    ASSERT_TRUE(sim.ReadUntil("Q9X-SUC", Long));
+    ASSERT_TRUE(sim.Send("l\r\n" + file));
+    ASSERT_TRUE(sim.ReadUntil("ptImage->UnzipedCrc", Long));
+    ASSERT_TRUE(sim.Send("s\r\n"));
+    ASSERT_TRUE(sim.ReadUntil("Starting", Long));
+}
+
 TEST(Simulator, PlaysOneRunAndRecordsEveryByte)
 {
     SimDriver sim;
@@ -302,12 +313,7 @@ TEST(Simulator, PlaysSeveralRunsAcrossReopenedLines)
     for (int run = 1; run <= 2; ++run) {
         ASSERT_GE(sim.OpenLine(), 0);
         sim.Reads.clear();
-        ASSERT_TRUE(sim.Send("r\r\n"));
-        ASSERT_TRUE(sim.ReadUntil("Q9X-SUC", Long)) << run;
-        ASSERT_TRUE(sim.Send("l\r\n" + SampleFirmware(run * 10, run)));
-        ASSERT_TRUE(sim.ReadUntil("ptImage->UnzipedCrc", Long)) << run;
-        ASSERT_TRUE(sim.Send("s\r\n"));
-        ASSERT_TRUE(sim.ReadUntil("Starting", Long));
+        ASSERT_NO_FATAL_FAILURE(PlayRun(sim, SampleFirmware(run * 10, run))) << run;
         sim.CloseLine();
         if (run == 1) {
             // The first "s" is not the last: the simulator waits for the next run.
@@ -319,6 +325,34 @@ TEST(Simulator, PlaysSeveralRunsAcrossReopenedLines)
     EXPECT_TRUE(SameBytes(sim.SavedFile(1), SampleFirmware(10, 1)));
     EXPECT_TRUE(SameBytes(sim.SavedFile(2), SampleFirmware(20, 2)));
     EXPECT_EQ(sim.Transcript(), "r\nl\ns\nr\nl\ns\n");
+}
+
+TEST(Simulator, SwitchesTheNextReceiverOnAndPlugsInANewDevice)
+{
+    SimDriver sim;
+    const std::string dir = MakeTempDir();
+    const std::string link = dir + "/ttyRECV";
+    ASSERT_TRUE(sim.Start({"--link", link, "--runs", "2", "--expect", "10,10", "--next-receiver",
+                           "300", "--replug", "1500"}));
+    ASSERT_GE(sim.OpenLine(), 0);
+    ASSERT_NO_FATAL_FAILURE(PlayRun(sim, SampleFirmware(10, 1)));
+    // Nothing is asked, and the next receiver's start-up output comes.
+    sim.Reads.clear();
+    ASSERT_TRUE(sim.ReadUntil("Q9X-SUC", Long));
+    // Then the device goes with its link, and a new one comes under the link.
+    const std::string next = sim.Process.ReadLine(Long);
+    ASSERT_FALSE(next.empty());
+    EXPECT_NE(next, sim.SlavePath);
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), next);
+    sim.SlavePath = next;
+    ASSERT_GE(sim.OpenLine(), 0);
+    sim.Reads.clear();
+    ASSERT_NO_FATAL_FAILURE(PlayRun(sim, SampleFirmware(10, 2)));
+    sim.CloseLine();
+    EXPECT_EQ(sim.Wait(Long), 0);
+    EXPECT_EQ(sim.Transcript(), "r\nl\ns\nr\nl\ns\n");
+    EXPECT_TRUE(SameBytes(sim.SavedFile(2), SampleFirmware(10, 2)));
+    RemoveTree(dir);
 }
 
 TEST(Simulator, LinkPointsAtTheSerialEndUntilExit)
@@ -381,7 +415,10 @@ TEST(Simulator, HelpDocumentsEveryOptionAndBadOptionsFail)
                                "--exit-menu",
                                "--vanish-after",
                                "--stall-after",
-                               "--rate"})
+                               "--rate",
+                               "--own-restart",
+                               "--next-receiver",
+                               "--replug"})
         EXPECT_TRUE(Contains(help.Out, option)) << option;
     ChildProcess version;
     ASSERT_TRUE(version.Start(SimulatorPath(), {"--version"}));
@@ -398,6 +435,8 @@ TEST(Simulator, HelpDocumentsEveryOptionAndBadOptionsFail)
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"--bogus"},
                                                 {"--runs", "0"},
                                                 {"--verdict", "maybe"},
+                                                {"--verdict", "wrong,maybe"},
+                                                {"--replug", "100"},  // without --link
                                                 {"--expect", "1,x"},
                                                 {"--gap"}}) {
         ChildProcess p;

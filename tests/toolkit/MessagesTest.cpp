@@ -32,4 +32,21 @@ TEST(Messages, BoxesReachTheInstalledService)
     EXPECT_EQ(boxes[3].Text, "'x' ist kein g\xFCltiger Integerwert.");
 }
 
+TEST(Messages, RecordedBoxesAreAnsweredAsScripted)
+{
+    RecordingMessageService recorder;
+    ScopedMessageService scope(recorder);
+    recorder.Answer("Try again");
+    recorder.Answer("Never offered");
+    // A box without extra buttons takes no answer; an answer the box does not offer is OK.
+    const std::vector<std::string> offered{"Try again"};
+    EXPECT_EQ(AskMessageBox({"COM Error", "error", MsgIcon::Warning, ""}), "");
+    EXPECT_EQ(AskMessageBox({"Update Error", "Corvalt", MsgIcon::Warning, "", offered}),
+              "Try again");
+    EXPECT_EQ(AskMessageBox({"Update Error", "Corvalt", MsgIcon::Warning, "", offered}), "");
+    EXPECT_EQ(AskMessageBox({"Update Error", "Corvalt", MsgIcon::Warning, "", offered}), "");
+    ASSERT_EQ(recorder.Boxes().size(), 4u);
+    EXPECT_EQ(recorder.Boxes()[1].ExtraButtons, offered);
+}
+
 }  // namespace

@@ -108,10 +108,45 @@ void ReceiverConsole::Command(const std::string& line, SimClock::time_point now)
     } else if (line == "l") {
         Load(now);
     } else {
-        ++StartsSeen;
-        if (!Options.Silent)
-            Schedule(ReceiverTexts::StartMessage, now, 0);
+        Start(now);
     }
+}
+
+void ReceiverConsole::Start(SimClock::time_point now)
+{
+    ++StartsSeen;
+    const bool refused = RunRefused;
+    RunRefused = false;
+    if (!Options.Silent) {
+        Schedule(ReceiverTexts::StartMessage, now, 0);
+        if (Options.OwnRestartMs >= 0)
+            Schedule(StartUpText(), now, Options.OwnRestartMs);
+    }
+    // A receiver whose file was refused or not answered stays for another attempt.
+    if (Done() || refused)
+        return;
+    // A receiver that prints nothing prints nothing when it is switched on either.
+    if (Options.NextReceiverMs >= 0 && !Options.Silent)
+        Schedule(StartUpText(), now, Options.NextReceiverMs);
+    if (Options.ReplugMs >= 0)
+        UnplugAt = now + milliseconds(Options.ReplugMs);
+}
+
+std::string ReceiverConsole::StartUpText() const
+{
+    if (Options.MenuAndControl)
+        return ReceiverTexts::StartMenu + ReceiverTexts::StartUp;
+    return Options.Menu ? ReceiverTexts::StartMenu : ReceiverTexts::StartUp;
+}
+
+bool ReceiverConsole::TakeUnplug(SimClock::time_point now)
+{
+    if (!UnplugAt || now < *UnplugAt)
+        return false;
+    UnplugAt.reset();
+    Pending.clear();
+    LineBuffer.clear();
+    return true;
 }
 
 void ReceiverConsole::Restart(SimClock::time_point now)
@@ -134,12 +169,8 @@ void ReceiverConsole::Restart(SimClock::time_point now)
     } else {
         for (int i = 1; i <= Options.Garbage; ++i)
             Schedule(ReceiverTexts::Garbage(i), now, i == 1 ? Options.BootDelayMs : -1);
-        const std::string text = Options.MenuAndControl
-                                     ? ReceiverTexts::StartMenu + ReceiverTexts::StartUp
-                                 : Options.Menu ? ReceiverTexts::StartMenu
-                                                : ReceiverTexts::StartUp;
-        last =
-            Schedule(text, now, Options.Garbage > 0 ? Options.StartupDelayMs : Options.BootDelayMs);
+        last = Schedule(StartUpText(), now,
+                        Options.Garbage > 0 ? Options.StartupDelayMs : Options.BootDelayMs);
     }
     IgnoreUntil = last;
 }
@@ -199,7 +230,9 @@ void ReceiverConsole::FinishFile(SimClock::time_point now)
         next(*Options.VerdictText + "\r\n");
         return;
     }
-    switch (Options.VerdictKind) {
+    // Each run's own answer; the last one given holds for later runs.
+    const size_t run = std::min<size_t>(StartsSeen, Options.Verdicts.size() - 1);
+    switch (Options.Verdicts.empty() ? Verdict::Ok : Options.Verdicts[run]) {
     case Verdict::Ok: {
         next(ReceiverTexts::FileOk);
         const int sectors = std::clamp(static_cast<int>((FileBytes.size() + 4095) / 4096), 1, 3);
@@ -217,8 +250,11 @@ void ReceiverConsole::FinishFile(SimClock::time_point now)
         break;
     }
     case Verdict::Fin: next(ReceiverTexts::Fin); break;
-    case Verdict::Wrong: next(ReceiverTexts::Wrong); break;
-    case Verdict::Silent: break;
+    case Verdict::Wrong:
+        next(ReceiverTexts::Wrong);
+        RunRefused = true;
+        break;
+    case Verdict::Silent: RunRefused = true; break;
     }
 }
 
@@ -284,6 +320,8 @@ std::optional<SimClock::time_point> ReceiverConsole::NextEvent(SimClock::time_po
     };
     if (!Pending.empty())
         take(Pending.front().Due);
+    if (UnplugAt)
+        take(*UnplugAt);
     if (State == Mode::Receiving && !Stalled && !VanishNow) {
         if (FileBytes.empty())
             take(FileStart + FirstByteTimeout);

@@ -34,6 +34,9 @@ public:
     // arrived of a file.
     void SavePartialFile();
 
+    // Once, when the device is to be unplugged (--replug): what was still to come is dropped.
+    bool TakeUnplug(SimClock::time_point now);
+
     bool Vanished() const { return VanishNow; }
     bool Done() const { return StartsSeen >= Options.Runs; }
     std::string Error;  // a failure of the recorder
@@ -51,6 +54,10 @@ private:
     void Load(SimClock::time_point now);
     void StartFile(SimClock::time_point now);
     void FinishFile(SimClock::time_point now);
+    // A run ended with "s": the receiver starts, and the production line goes on.
+    void Start(SimClock::time_point now);
+    // What the receiver prints when it starts up (after "r", or switched on).
+    std::string StartUpText() const;
     // Appends a burst one burst gap (or `delay`) after the previous one.
     SimClock::time_point Schedule(const std::string& text, SimClock::time_point now,
                                   int delayMs = -1, bool repeat = false);
@@ -79,4 +86,6 @@ private:
     bool InSubmenu = false;
     int StartsSeen = 0;
     int RepeatCount = 0;
+    std::optional<SimClock::time_point> UnplugAt;
+    bool RunRefused = false;  // this run's file was refused or not answered
 };

@@ -12,6 +12,19 @@ bool ToInt(const std::string& text, int64_t& value, int64_t min)
     return ec == std::errc() && ptr == end && !text.empty() && value >= min;
 }
 
+std::optional<Verdict> VerdictNamed(const std::string& kind)
+{
+    if (kind == "ok")
+        return Verdict::Ok;
+    if (kind == "fin")
+        return Verdict::Fin;
+    if (kind == "wrong")
+        return Verdict::Wrong;
+    if (kind == "silent")
+        return Verdict::Silent;
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string HelpText()
@@ -43,9 +56,13 @@ std::string HelpText()
            "  --gap MS             idle time that ends a received file (default 300)\n"
            "  --expect N,N,...     byte counts of the files in order; a file with a count ends\n"
            "                       after that many bytes (later files fall back to the gap)\n"
-           "  --verdict KIND       the answer to a file: ok (\"File OK!\", \"Write Sector\" "
-           "lines,\n"
-           "                       \"ptImage->UnzipedCrc\"), fin, wrong or silent (default ok)\n"
+           "  --verdict KIND[,KIND...]  the answer to a file: ok (\"File OK!\", \"Write Sector\"\n"
+           "                       lines, \"ptImage->UnzipedCrc\"), fin, wrong or silent (default "
+           "ok);\n"
+           "                       a list answers each run in turn (a run ends with \"s\") and its "
+           "last\n"
+           "                       kind holds for later runs: \"wrong,ok\" refuses the first "
+           "attempt only\n"
            "  --verdict-text TEXT  answer each file with TEXT (and CR LF) as one burst instead\n"
            "  --verdict-delay MS   wait MS after a file before the first answer (default 0)\n"
            "  --result-chatter N,N,...  print N bursts without any marker before the verdict,\n"
@@ -55,6 +72,23 @@ std::string HelpText()
            "                       \"forever\": keep printing them and never send the marker\n"
            "  --startup-delay MS   pause between the last garbage burst and the start-up output\n"
            "                       (default: the burst gap)\n"
+           "\n"
+           "Production line (one receiver after another on the same line; a receiver whose "
+           "file\n"
+           "was refused or not answered stays for another attempt):\n"
+           "  --own-restart MS     MS after each \"s\" the updated receiver restarts and prints "
+           "its\n"
+           "                       start-up output again\n"
+           "  --next-receiver MS   MS after each \"s\" but the last run's, the next receiver is "
+           "switched\n"
+           "                       on: its start-up output comes unasked\n"
+           "  --replug MS          MS after each \"s\" but the last run's, the device is "
+           "unplugged (the\n"
+           "                       line closes, the --link goes); MS later the next one is "
+           "plugged in\n"
+           "                       under the --link, and the path of its serial end is printed "
+           "as a\n"
+           "                       line of its own\n"
            "\n"
            "Faults:\n"
            "  --silent             never answer anything\n"
@@ -153,20 +187,22 @@ ParseResult ParseOptions(const std::vector<std::string>& args)
         } else if (arg == "--expect") {
             ok = numberList(o.Expect);
         } else if (arg == "--verdict") {
-            std::string kind;
-            ok = value(kind);
-            if (!ok) {
-            } else if (kind == "ok") {
-                o.VerdictKind = Verdict::Ok;
-            } else if (kind == "fin") {
-                o.VerdictKind = Verdict::Fin;
-            } else if (kind == "wrong") {
-                o.VerdictKind = Verdict::Wrong;
-            } else if (kind == "silent") {
-                o.VerdictKind = Verdict::Silent;
-            } else {
-                result.Error = "--verdict: unknown kind: " + kind;
-                ok = false;
+            std::string list;
+            ok = value(list);
+            o.Verdicts.clear();
+            for (size_t start = 0; ok;) {
+                const size_t comma = list.find(',', start);
+                const std::string kind = list.substr(start, comma - start);
+                const std::optional<Verdict> verdict = VerdictNamed(kind);
+                if (!verdict) {
+                    result.Error = "--verdict: unknown kind: " + kind;
+                    ok = false;
+                } else {
+                    o.Verdicts.push_back(*verdict);
+                }
+                if (comma == std::string::npos)
+                    break;
+                start = comma + 1;
             }
         } else if (arg == "--verdict-text") {
             std::string text;
@@ -185,6 +221,12 @@ ParseResult ParseOptions(const std::vector<std::string>& args)
             }
         } else if (arg == "--startup-delay") {
             ok = number(o.StartupDelayMs, 0);
+        } else if (arg == "--own-restart") {
+            ok = number(o.OwnRestartMs, 0);
+        } else if (arg == "--next-receiver") {
+            ok = number(o.NextReceiverMs, 0);
+        } else if (arg == "--replug") {
+            ok = number(o.ReplugMs, 0);
         } else if (arg == "--silent") {
             o.Silent = true;
         } else if (arg == "--garbage") {
@@ -210,5 +252,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args)
     }
     if (o.StartupDelayMs < 0)
         o.StartupDelayMs = o.BurstGapMs;
+    if (o.ReplugMs >= 0 && o.LinkPath.empty())
+        result.Error = "--replug needs --link: the next device is found under the link";
     return result;
 }

@@ -17,7 +17,8 @@ struct SimOptions {
     bool BinaryPrompt = false;    // --binary-prompt: answer "l" with the binary-mode prompt
     int GapMs = 300;              // --gap: idle time that ends a file
     std::vector<int64_t> Expect;  // --expect: byte counts of the files, in order
-    Verdict VerdictKind = Verdict::Ok;
+    std::vector<Verdict> Verdicts = {Verdict::Ok};  // --verdict: each run's in turn, the last
+                                                    // one for all later runs
     std::optional<std::string> VerdictText;  // --verdict-text: one burst instead of the verdict
     int VerdictDelayMs = 0;                  // --verdict-delay
     std::vector<int64_t> ResultChatter;  // --result-chatter: unmarked bursts before the verdict,
@@ -36,6 +37,10 @@ struct SimOptions {
     int64_t Rate = 0;          // bytes per second read at most (0: no limit)
     std::string SaveDir;
     int LingerMs = 10000;  // after the last "s": wait this long for the line to close
+    // The production line, each after an "s" (the last two only when more runs are to come):
+    int OwnRestartMs = -1;    // --own-restart: the updated receiver's start-up output
+    int NextReceiverMs = -1;  // --next-receiver: a new receiver's start-up output, unasked
+    int ReplugMs = -1;        // --replug: the device unplugged, and as long again later a new one
     bool Verbose = false;
 };
 

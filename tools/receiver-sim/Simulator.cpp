@@ -56,10 +56,34 @@ int RunSimulator(const SimOptions& options)
     ReceiverConsole console(options, recorder);
     bool hungUp = true;
     std::optional<SimClock::time_point> lingerUntil;
+    std::optional<SimClock::time_point> plugInAt;  // while the device is unplugged
     uint8_t buffer[4096];
 
     while (!stopRequested) {
         SimClock::time_point now = SimClock::now();
+        if (plugInAt) {
+            if (now < *plugInAt) {
+                std::this_thread::sleep_for(
+                    std::min<SimClock::duration>(*plugInAt - now, std::chrono::milliseconds(20)));
+                continue;
+            }
+            plugInAt.reset();
+            if (!pty.Open() || !pty.Link(options.LinkPath))
+                return Fail(pty.Error);
+            std::printf("%s\n", pty.SlavePath.c_str());
+            std::fflush(stdout);
+            hungUp = true;
+            if (options.Verbose)
+                std::fprintf(stderr, "receiver-sim: plugged in again\n");
+        }
+        if (console.TakeUnplug(now)) {
+            // The adapter is pulled: whoever holds the line sees it go, and the link with it.
+            pty.Close();
+            plugInAt = now + std::chrono::milliseconds(options.ReplugMs);
+            if (options.Verbose)
+                std::fprintf(stderr, "receiver-sim: unplugged\n");
+            continue;
+        }
         console.Tick(now);
         for (const std::string& burst : console.TakeDue(now)) {
             // Output while no one listens is lost, as on a real line.

@@ -3,15 +3,19 @@
 
 #include "Win1252.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QSpacerItem>
 #include <QTextEdit>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -50,6 +54,11 @@ void MakeRoom(QMessageBox& box)
 
 void QtMessageService::Show(const MessageBoxRequest& request)
 {
+    Ask(request);
+}
+
+std::string QtMessageService::Ask(const MessageBoxRequest& request)
+{
     // The plain dialog (no icon) is centred on the screen; the others belong to the main
     // window (else the active one), so they are centred on it and stay above it. Between two
     // boxes no window is active: the main window keeps the second box in its place.
@@ -62,6 +71,15 @@ void QtMessageService::Show(const MessageBoxRequest& request)
     box.setTextFormat(Qt::PlainText);
     if (!request.Details.empty())
         box.setDetailedText(FromSystemText(request.Details));
+    // Beside OK, which stays the button that Enter and Escape press: a second action is only
+    // ever taken on purpose.
+    std::vector<std::pair<QAbstractButton*, std::string>> extras;
+    for (const std::string& text : request.ExtraButtons)
+        extras.emplace_back(box.addButton(FromSystemText(text), QMessageBox::AcceptRole), text);
+    if (!extras.empty()) {
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+    }
     MakeRoom(box);
     // A message box settles its size only as it is shown, after it has been placed: centre it
     // again once it is up.
@@ -77,4 +95,8 @@ void QtMessageService::Show(const MessageBoxRequest& request)
         }
     });
     box.exec();
+    for (const auto& [button, text] : extras)
+        if (box.clickedButton() == button)
+            return text;
+    return {};
 }
