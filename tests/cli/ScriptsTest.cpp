@@ -154,11 +154,11 @@ TEST(CliTrace, NothingTheRunNeedsCanBeTheTrace)
         const char* Said;
     } refused[] = {
         {s.SlavePath, "is the device of the port COM1"},
-        {s.LinkPath, "is the device of the port COM1"},
+        {s.LinkPath, "leads to the device of the port COM1"},
         {"font.app", "is the firmware file font.app"},
         {"Zendrak.dat", "is the settings file Zendrak.dat"},
         {s.Path(Texts::UpdateLogFileName), "is the update log logUpdate.txt"},
-        {"/dev/full", "is a device"},
+        {"/dev/full", "is a character device"},
     };
     for (const auto& c : refused) {
         SCOPED_TRACE(c.Trace);
