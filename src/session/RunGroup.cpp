@@ -2,6 +2,7 @@
 #include "RunGroup.h"
 
 #include "FirmFileReader.h"
+#include "RunFiles.h"
 #include "RunStart.h"
 #include "SystemTexts.h"
 
@@ -140,21 +141,14 @@ SessionSettings RunGroup::SessionFor(const PortSpec& port, size_t count) const
 
 std::vector<ProtectedFile> RunGroup::OwnFiles(const std::vector<PortSpec>& ports) const
 {
-    std::vector<ProtectedFile> files;
-    for (const char* name : {Texts::FirmFileFont, Texts::FirmFileDecoder, Texts::FirmFileOut})
-        files.push_back({Folder + name, std::string("the firmware file ") + (name + 1)});
-    files.push_back({Folder + "/" + Texts::SettingsFileName,
-                     std::string("the settings file ") + Texts::SettingsFileName});
-    files.push_back({Folder + "/" + Texts::UpdateLogFileName,
-                     std::string("the update log ") + Texts::UpdateLogFileName});
+    std::vector<std::string> logFolders, devices;
     for (const PortSpec& port : ports) {
         if (ports.size() > 1)
-            files.push_back(
-                {SessionFor(port, ports.size()).LogPath(), "the update log of " + port.Text()});
+            logFolders.push_back(Folder + "/" + port.FolderName());
         if (const PortResolution to = port.Resolve(); to.Device)
-            files.push_back({*to.Device, "the device of the port " + port.Text()});
+            devices.push_back(*to.Device);
     }
-    return files;
+    return RunOwnFiles(Folder, logFolders, devices);
 }
 
 void RunGroup::Start(const std::vector<PortSpec>& ports,

@@ -58,9 +58,9 @@ public:
 
     // The settings of a port's session, one of `count` (their log folders among them).
     SessionSettings SessionFor(const PortSpec& port, size_t count) const;
-    // The files the runs of these ports read or write themselves (the firmware files,
-    // "Zendrak.dat", every update log, each port's device), which no file a user names for
-    // output may ever be. After TakeFolder.
+    // The files the runs of these ports read or write themselves (RunFiles.h: the firmware
+    // files, "Zendrak.dat", every update log, each port's device, the port map), which no file
+    // a user names for output may ever be. After TakeFolder.
     std::vector<ProtectedFile> OwnFiles(const std::vector<PortSpec>& ports) const;
 
     // Starts one session per port, each reporting to its observer (in the order of the ports).

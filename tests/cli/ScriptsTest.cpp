@@ -153,8 +153,8 @@ TEST(CliTrace, NothingTheRunNeedsCanBeTheTrace)
         std::string Trace;
         const char* Said;
     } refused[] = {
-        {s.SlavePath, "is the device of the port COM1"},
-        {s.LinkPath, "leads to the device of the port COM1"},
+        {s.SlavePath, "is the port's device"},
+        {s.LinkPath, "leads to the port's device"},
         {"font.app", "is the firmware file font.app"},
         {"Zendrak.dat", "is the settings file Zendrak.dat"},
         {s.Path(Texts::UpdateLogFileName), "is the update log logUpdate.txt"},
