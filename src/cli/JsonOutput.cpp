@@ -147,7 +147,9 @@ void JsonOutput::End(int exitCode, const RunResult* result)
     if (Ended)
         return;
     Ended = true;
-    QJsonObject fields{{"outcome", result && result->Ok() ? "ok" : "error"},
+    // A run says its own outcome; without one (a check, an end before any run) the exit does.
+    const bool ok = result ? result->Ok() : exitCode == ExitStatus::Ok;
+    QJsonObject fields{{"outcome", ok ? "ok" : "error"},
                        {"exit", exitCode},
                        {"duration_s", Rounded(SinceStart(), 3)},
                        {"log", PathOrNull(result ? result->LogPath : std::string())}};

@@ -33,8 +33,8 @@ public:
     void Message(const MessageBoxRequest& box);
     // Something said beside the outcome (UTF-8), such as a trace that could not be written.
     void Warning(const std::string& text);
-    // The last event: the outcome, cause and warning of `result` (none: the command ended
-    // before any run, "error").
+    // The last event: the outcome, cause and warning of `result`; without one (a check, an end
+    // before any run) the outcome follows the exit status.
     void End(int exitCode, const RunResult* result = nullptr);
 
     void StatusText(const std::string& text) override;

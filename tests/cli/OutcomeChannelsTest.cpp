@@ -348,6 +348,20 @@ TEST(CliLines, APortIsNamedOncePerLine)
     EXPECT_EQ(BoxLine(Texts::UpdateError), "Update Error\n");
 }
 
+// Without a run (a check, an end before any run) the end says what the exit status says.
+TEST(JsonOutput, AnEndWithoutARunFollowsTheExitStatus)
+{
+    for (const int exit : {ExitStatus::Ok, ExitStatus::Usage}) {
+        Recorder events;
+        JsonOutput(events, [] { return 0.0; }).End(exit);
+        const QJsonObject end =
+            QJsonDocument::fromJson(QByteArray::fromStdString(events.All)).object();
+        EXPECT_EQ(end.value("outcome").toString(), exit == ExitStatus::Ok ? "ok" : "error");
+        EXPECT_EQ(end.value("exit").toInt(), exit);
+        EXPECT_TRUE(end.value("log").isNull());
+    }
+}
+
 TEST(JsonOutput, PathsInLogEntriesAndFilesAreUtf8)
 {
     Recorder events;
