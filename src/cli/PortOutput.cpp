@@ -62,12 +62,6 @@ PortOutput::~PortOutput()
     TraceWriter.reset();  // drains what it holds, then the file closes
 }
 
-std::optional<RunResult> PortOutput::Result() const
-{
-    std::lock_guard lock(Lock);
-    return Last;
-}
-
 std::string PortOutput::OpenTrace()
 {
     if (!Out.Trace)
@@ -144,10 +138,6 @@ void PortOutput::Warning(const std::string& text)
 
 void PortOutput::RunFinished(const RunResult& result)
 {
-    {
-        std::lock_guard lock(Lock);
-        Last = result;
-    }
     if (result.Problem && !result.Problem->WhileOpening)
         Complain((result.EndedByError ? "the run ended early: " : "the file send failed: ") +
                  result.Problem->Description);

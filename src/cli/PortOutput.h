@@ -52,8 +52,6 @@ public:
     PortOutput(Outputs outputs, std::vector<RunFile> files);
     ~PortOutput() override;
 
-    // The last result, once the run is over.
-    std::optional<RunResult> Result() const;
     // Why the trace could not be opened once the port was claimed; empty when it was (or
     // none was asked for). Called on the session's thread before anything is sent.
     std::string OpenTrace();
@@ -80,6 +78,4 @@ private:
     std::unique_ptr<PrefixedSink> TraceLines;  // a trace on stderr with several ports
     std::unique_ptr<TraceOutput> Trace;
     std::atomic<double> RunBegan{0};
-    mutable std::mutex Lock;
-    std::optional<RunResult> Last;
 };
