@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+struct PortProblem;
 class QCloseEvent;
 class QComboBox;
 class QLabel;
@@ -54,6 +55,9 @@ public:
     bool FormClose(QObject* sender);
     void FirmThreadDone(TThread* sender);
     void ShowComError(int code);
+    // The boxes of a port problem, in their order ("COM Error", then for a failed open the
+    // message of ShowComError).
+    void ShowPortProblem(const PortProblem& problem);
     void FirmClosePort();
     void EnableControls(bool enable);
     void LoadFirm();

@@ -8,7 +8,9 @@
 #include "MainThread.h"
 #include "Messages.h"
 #include "PortErrors.h"
+#include "PortProblem.h"
 #include "PortSettings.h"
+#include "PortSpec.h"
 #include "RunStart.h"
 #include "SystemTexts.h"
 #include "Win1252.h"
@@ -40,12 +42,18 @@ void TForm1::LoadFirm()
     try {
         if (!FCommPort)
             FCommPort = std::make_unique<TCommPort>();
-        ConfigureCommPort(*FCommPort, ComPortNumber);
         RunPortNumber = ComPortNumber;
         UpdateSucceeded = false;
         FirmFiles.FirmFileIndex = 0;
         RunLog.Reset();
-        FCommPort->OpenCommPort();
+        if (const std::optional<PortProblem> problem =
+                OpenReceiverPort(*FCommPort, PortSpec::Com(RunPortNumber))) {
+            // No run: the outcome of an earlier one no longer stands.
+            SetStatusText(QString());
+            ShowPortProblem(*problem);
+            AbandonStart();
+            return;
+        }
         // Created suspended so that its done notification is attached before it can end.
         TFirmThread* worker = TThread::Create<TFirmThread>(true, *this);
         worker->OnTerminate = [this](TThread* sender) { FirmThreadDone(sender); };
@@ -58,11 +66,6 @@ void TForm1::LoadFirm()
             throw;
         }
         EnableControls(false);
-    } catch (const ECommError& error) {
-        // No run: the outcome of an earlier one no longer stands.
-        SetStatusText(QString());
-        ShowComError(error.Code);
-        AbandonStart();
     } catch (const Exception& error) {
         ShowException(error);
         AbandonStart();
@@ -78,13 +81,8 @@ void TForm1::AbandonStart()
     // would stay disabled for good.
     UpdateRunning = false;
     ShowRunProgress(false);
-    if (FCommPort && FCommPort->PortOpen) {
-        try {
-            FCommPort->CloseCommPort();
-        } catch (const ECommError&) {
-            // Its "COM Error" box has been shown; the next start tries the close again.
-        }
-    }
+    // A close that fails leaves the port counted as open; the next start tries it again.
+    ClosePortAfterRun(FCommPort.get(), false);
     FirmFiles.ReleaseFirmFiles();
     RunFolder.Release();
     EnableControls(true);
@@ -92,6 +90,9 @@ void TForm1::AbandonStart()
 
 void TForm1::FirmThreadDone(TThread* /*sender*/)
 {
+    // The line's trouble, once: the first port error the run met.
+    if (const std::optional<ECommError> error = RunLog.FirstPortError())
+        ShowPortProblem(PortProblemOf(PortSpec::Com(RunPortNumber), *error, false));
     FirmClosePort();
     RunFolder.Release();  // the log has been written
     UpdateRunning = false;
@@ -133,6 +134,12 @@ void TForm1::ShowComError(int code)
     // The port that was tried: the box may show a text that selects no item, or an item whose
     // text is not the port the saved number opens.
     ::ShowComError(code, "COM" + std::to_string(ComPortNumber));
+}
+
+void TForm1::ShowPortProblem(const PortProblem& problem)
+{
+    for (const MessageBoxRequest& box : PortProblemBoxes(problem))
+        MessageBox(box.Text, box.Caption, box.Icon, box.Details);
 }
 
 void TForm1::BuildFirmFileList()

@@ -1,24 +1,27 @@
 // SPDX-License-Identifier: MIT
 #include "UpdateErrorDetails.h"
 
-#include "SystemTexts.h"
-
-#include <algorithm>
-
-namespace {
-
-bool Contains(const std::vector<std::string>& entries, const char* entry)
-{
-    return std::find(entries.begin(), entries.end(), entry) != entries.end();
-}
-
-}  // namespace
+#include "RunCause.h"
 
 void RunLogRecorder::Reset()
 {
     const std::lock_guard<std::mutex> guard(Lock);
     Recorded.clear();
     LogPath.clear();
+    FirstError.reset();
+}
+
+void RunLogRecorder::PortError(const ECommError& error)
+{
+    const std::lock_guard<std::mutex> guard(Lock);
+    if (!FirstError)
+        FirstError = error;
+}
+
+std::optional<ECommError> RunLogRecorder::FirstPortError() const
+{
+    const std::lock_guard<std::mutex> guard(Lock);
+    return FirstError;
 }
 
 void RunLogRecorder::LogEntry(const std::string& entry)
@@ -45,56 +48,11 @@ std::string RunLogRecorder::WrittenLog() const
     return LogPath;
 }
 
-RunFailure LikelyRunFailure(const std::vector<std::string>& entries, bool logWritten)
-{
-    // No log: a port error ended the run before it could write one.
-    if (!logWritten || entries.empty())
-        return RunFailure::LineLost;
-    if (Contains(entries, Texts::StatusWrong))
-        return RunFailure::FileRefused;
-    if (Contains(entries, Texts::StatusNoConnection) ||
-        Contains(entries, Texts::LogConnectReadStuffLimit))
-        return RunFailure::NoConnection;
-    // The receiver began to store a file and never said it had finished.
-    const auto saving =
-        std::find(entries.rbegin(), entries.rend(), std::string(Texts::StatusSaving));
-    if (saving != entries.rend() &&
-        std::find(entries.rbegin(), saving, std::string(Texts::StatusSaved)) == saving)
-        return RunFailure::NothingStored;
-    return RunFailure::LineLost;
-}
-
-std::string RunFailureAdvice(RunFailure failure)
-{
-    const char* help = " See \"Reading logUpdate.txt\" in the help.";
-    switch (failure) {
-    case RunFailure::NoConnection:
-        return std::string(
-                   "No connection: the receiver did not answer. Check the cable, the "
-                   "port and that the receiver is switched on, then start again.") +
-               help;
-    case RunFailure::FileRefused:
-        return std::string(
-                   "File refused: the receiver rejected a firmware file. Check that the "
-                   "files are the right ones for this receiver.") +
-               help;
-    case RunFailure::NothingStored:
-        return std::string(
-                   "Nothing stored: the receiver did not confirm storing the file. Leave "
-                   "it switched on and start the update again.") +
-               help;
-    case RunFailure::LineLost: break;
-    }
-    return std::string(
-               "Line lost: the receiver stopped answering during the transfer. Check the "
-               "cable and the adapter, then start again.") +
-           help;
-}
-
 std::string UpdateErrorDetails(const std::vector<std::string>& entries, const std::string& shownLog,
                                bool logWritten)
 {
-    std::string details = RunFailureAdvice(LikelyRunFailure(entries, logWritten)) + "\n\n";
+    // Without a log a port error ended the run early.
+    std::string details = CauseAdvice(LikelyRunCause(entries, !logWritten)) + "\n\n";
     if (logWritten)
         details += shownLog + ":\n";
     else

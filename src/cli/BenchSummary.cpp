@@ -1,37 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "BenchSummary.h"
 
-#include "SystemTexts.h"
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
 
-namespace {
-
-std::string OutcomeText(BenchResult::Outcome outcome)
+std::string BenchSummaryTable(const std::vector<RunResult>& results)
 {
-    switch (outcome) {
-    case BenchResult::Outcome::Ok: return Texts::UpdateOk;
-    case BenchResult::Outcome::Error: return Texts::UpdateError;
-    case BenchResult::Outcome::NotOpened: return "not opened";
-    }
-    return {};
-}
-
-}  // namespace
-
-std::string BenchSummaryTable(const std::vector<BenchResult>& results)
-{
-    using Row = std::array<std::string, 5>;
-    std::vector<Row> rows = {{"Port", "Device", "Outcome", "Duration", "Files sent"}};
-    for (const BenchResult& r : results) {
+    using Row = std::array<std::string, 6>;
+    std::vector<Row> rows = {{"Port", "Device", "Outcome", "Duration", "Files sent", "Cause"}};
+    for (const RunResult& r : results) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f s", r.Seconds);
+        const std::string cause = r.Ok() ? "-" : CauseShortText(r.Cause);
         rows.push_back({r.Port, r.Device.empty() ? "-" : r.Device, OutcomeText(r.End), seconds,
-                        std::to_string(r.FilesSent) + "/" + std::to_string(r.Files)});
+                        std::to_string(r.FilesStored) + "/" + std::to_string(r.Files), cause});
     }
-    std::array<size_t, 5> width{};
+    std::array<size_t, 6> width{};
     for (const Row& row : rows)
         for (size_t c = 0; c < row.size(); ++c)
             width[c] = std::max(width[c], row[c].size());
@@ -46,16 +31,4 @@ std::string BenchSummaryTable(const std::vector<BenchResult>& results)
         table += line + "\n";
     }
     return table;
-}
-
-int BenchExitCode(const std::vector<BenchResult>& results)
-{
-    int code = 0;
-    for (const BenchResult& r : results) {
-        if (r.End == BenchResult::Outcome::NotOpened)
-            return 2;
-        if (r.End == BenchResult::Outcome::Error)
-            code = 1;
-    }
-    return code;
 }

@@ -19,6 +19,12 @@ double SteadySeconds()
 // At most ten redraws a second, as the single run's progress line.
 constexpr double FrameInterval = 0.1;
 
+int PercentOf(const RunFile& file, int64_t bytes)
+{
+    const int64_t toSend = file.BytesToSend();
+    return toSend > 0 ? static_cast<int>(std::min<int64_t>(bytes * 100 / toSend, 100)) : 100;
+}
+
 }  // namespace
 
 PrefixedSink::PrefixedSink(TextSink& out, std::string prefix) : Out(out), Prefix(std::move(prefix))
@@ -65,21 +71,15 @@ public:
     void FileProgress(const RunFile& file, int64_t written, int64_t queued) override
     {
         std::lock_guard lock(Board.Lock);
-        const int64_t onLine = std::max<int64_t>(written - queued, 0);
-        R.Rate.Sample(Board.Now(), onLine);
-        R.Percent = file.Size > 0
-                        ? static_cast<int>(std::min<int64_t>(onLine * 100 / file.Size, 100))
-                        : 100;
+        R.Rate.SampleWritten(Board.Now(), written, queued);
+        R.Percent = PercentOf(file, R.Rate.OnLine());
         Board.Redraw(false);
     }
     void FileEnds(const RunFile& file, int64_t written, bool complete) override
     {
         std::lock_guard lock(Board.Lock);
-        R.Rate.Sample(Board.Now(), written);
-        if (complete)
-            R.Percent = 100;
-        else if (file.Size > 0)
-            R.Percent = static_cast<int>(written * 100 / file.Size);
+        R.Rate.SampleWritten(Board.Now(), written);
+        R.Percent = complete ? 100 : PercentOf(file, written);
         Board.Redraw(true);
     }
 

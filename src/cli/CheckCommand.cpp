@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "CheckCommand.h"
 
-#include "Exceptions.h"
-#include "Messages.h"
+#include "ExitStatus.h"
 #include "PortErrors.h"
+#include "PortOutput.h"
+#include "PortProblem.h"
 #include "ProgressView.h"
-#include "RunPlanning.h"
+#include "RunPlan.h"
+#include "SentLength.h"
 #include "comm_port.h"
 
 #include <cstdio>
@@ -19,9 +21,14 @@ void ShowPlan(const RunPlan& plan, TextSink& out)
         text += "No firmware file to send.\n";
     } else {
         text += "Files to send, in this order:\n";
-        for (const RunFile& file : plan.Files)
+        for (const RunFile& file : plan.Files) {
             text += "  " + file.Path + "  " + std::to_string(file.Size) + " bytes  SHA-256 " +
-                    file.Sha256 + "\n";
+                    file.Sha256;
+            if (file.BytesToSend() != file.Size)
+                text += "  (" + std::to_string(file.BytesToSend()) +
+                        " of them sent: " + ShortSendReason + ")";
+            text += "\n";
+        }
     }
     for (const auto& path : plan.Missing)
         text += "Missing: " + path + "\n";
@@ -39,44 +46,30 @@ void ShowPlan(const RunPlan& plan, TextSink& out)
     out.Text(text + estimate);
 }
 
-// Opens the port with the update's settings and closes it; the errors as an update shows them.
-bool TryPort(UpdateRun& run, const CliOptions& options, TextSink& err)
-{
-    std::string portText = SinglePortOption(options);
-    try {
-        portText = ConfigurePort(run.Port, SinglePortOption(options));
-        run.Port.OpenCommPort();
-        run.Port.CloseCommPort();
-        return true;
-    } catch (const ECommError& error) {
-        ShowComError(error.Code, portText);
-        err.Text("zendrak-cli: " + DescribePortError(portText, error) + "\n");
-    } catch (const Exception& error) {
-        ShowException(error);
-    }
-    return false;
-}
-
 }  // namespace
 
-int RunCheck(UpdateRun& run, const CliOptions& options, bool filesRead, TextSink& out,
-             TextSink& err, JsonOutput* json)
+int RunCheck(const FirmwareFiles& files, bool filesUsable, const PortSpec& port,
+             const CliOptions& options, TextSink& out, TextSink& err, JsonOutput* json)
 {
-    const RunPlan plan = PlanOf(run, SinglePortOption(options));
+    const RunPlan plan = PlanRun(files, port);
     if (!json && !options.Quiet)
         ShowPlan(plan, out);
-    const bool portOk = TryPort(run, options, err);
-    run.Files.ReleaseFirmFiles();
-    const bool canStart = filesRead && portOk;
+    TCommPort tried;
+    const std::optional<PortProblem> problem = OpenReceiverPort(tried, port);
+    if (problem)
+        TellPortProblem(*problem, err, json);
+    else
+        ClosePortAfterRun(&tried, false);
+    const bool canStart = filesUsable && !problem;
     if (json) {
-        json->Check(plan, portOk);
+        json->Check(plan, !problem);
     } else {
-        std::string verdict = portOk ? "Port " + plan.Port +
-                                           " opened and closed again with the "
-                                           "update's settings.\n"
-                                     : "Port " + plan.Port + " could not be opened.\n";
+        std::string verdict = !problem ? "Port " + plan.Port +
+                                             " opened and closed again with the "
+                                             "update's settings.\n"
+                                       : "Port " + plan.Port + " could not be opened.\n";
         verdict += canStart ? "An update could start.\n" : "No update can start.\n";
         out.Text(verdict);
     }
-    return canStart ? 0 : 2;
+    return canStart ? ExitStatus::Ok : ExitStatus::Usage;
 }

@@ -1,16 +1,17 @@
 // SPDX-License-Identifier: MIT
 // zendrak-cli --check: the pre-flight. Lists what an update would send and to which port, with
-// the estimated duration, then opens the port with the update's settings and closes it again.
-// Sends nothing, writes no log, never touches "Zendrak.dat".
+// the bytes that will go out and the estimated duration, then opens the port with the update's
+// settings and closes it again. Sends nothing, writes no log, never touches "Zendrak.dat".
 #pragma once
 
 #include "CliOptions.h"
+#include "FirmwareFiles.h"
 #include "JsonOutput.h"
+#include "PortSpec.h"
 #include "TextSink.h"
-#include "UpdateRun.h"
 
-// `filesRead` says whether any firmware file could be read. Returns 0 when an update could
+// `filesUsable`: a file could be read and none is unusable. Returns 0 when an update could
 // start, 2 when not. With `json` the plan goes out as one check event, otherwise as lines on
-// `out`; the port's errors come on `err` as a failed update's do.
-int RunCheck(UpdateRun& run, const CliOptions& options, bool filesRead, TextSink& out,
-             TextSink& err, JsonOutput* json);
+// `out`; the port's problems come on `err` as an update's do.
+int RunCheck(const FirmwareFiles& files, bool filesUsable, const PortSpec& port,
+             const CliOptions& options, TextSink& out, TextSink& err, JsonOutput* json);

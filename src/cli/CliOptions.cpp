@@ -2,6 +2,7 @@
 #include "CliOptions.h"
 
 #include "ComText.h"
+#include "PortSpec.h"
 
 #include <cstdlib>
 #include <optional>
@@ -31,19 +32,26 @@ std::string CliUsage()
            "                        --json every event names its port and a summary event ends\n"
            "                        the stream; with --trace FILE each port has its own trace,\n"
            "                        FILE.COM3, FILE.ttyUSB0\n"
-           "  -C, --directory=DIR   change into DIR first (firmware files, Zendrak.dat,\n"
-           "                        logUpdate.txt)\n"
+           "  -C, --directory=DIR   the working folder (default: the current directory): the\n"
+           "                        firmware files, Zendrak.dat and the logs are read and\n"
+           "                        written there, and relative paths (--trace) are taken\n"
+           "                        there, with one port as with several\n"
            "  -q, --quiet           show no status texts and no progress, only the outcome\n"
            "      --json            write the run as JSON events on stdout, one object per line\n"
            "                        (see \"For scripts\" in the help and the README)\n"
            "      --trace=FILE      write what goes over the line to FILE, time-stamped:\n"
            "                        commands, the receiver's output, pauses, where each file's\n"
            "                        send begins and ends (never the files' contents), log\n"
-           "                        entries, the outcome\n"
+           "                        entries, the outcome; \"-\" is stderr. FILE must be a\n"
+           "                        regular file (or none yet) and none of the run's own files\n"
+           "                        (firmware, Zendrak.dat, the logs) nor a device, FIFO or\n"
+           "                        socket, not through a link either: anything else is a\n"
+           "                        usage error before anything is sent\n"
            "      --check           send nothing: list the files that would be sent (size,\n"
-           "                        SHA-256), the missing or empty ones, the port and the\n"
-           "                        estimated duration, then open and close the port; exit 0\n"
-           "                        when an update could start\n"
+           "                        SHA-256, the bytes that really go out when a 0x02 in a\n"
+           "                        file's last 10 bytes ends its send), the missing or empty\n"
+           "                        ones, the port and the estimated duration, then open and\n"
+           "                        close the port; exit 0 when an update could start\n"
            "      --wait=SECONDS    when a port's device is not there yet, wait up to SECONDS\n"
            "                        for it to appear (an adapter being plugged in), then start\n"
            "      --list-ports      list the serial ports, one line each: COM text, device\n"
@@ -55,7 +63,8 @@ std::string CliUsage()
            "\n"
            "On a terminal the progress line shows the file, percent, bytes, rate and the time\n"
            "left for the file and the whole run; piped, a line at each 10 %. After each file a\n"
-           "line gives its size, time and average rate.\n"
+           "line gives its size, time and average rate. After \"Update Error\" stderr says the\n"
+           "likely cause (file refused, no connection, line lost, not stored, cancelled).\n"
            "\n"
            "Exit status:\n"
            "  0 after \"Update OK\", 1 after \"Update Error\", 2 for a usage error, when no\n"
@@ -63,7 +72,8 @@ std::string CliUsage()
            "  same directory or it cannot be locked, or when the port cannot be set up or\n"
            "  opened (with --check: 0 when an update could start, 2 when not); 130, 131 or 143\n"
            "  when a second Ctrl-C (SIGINT), Ctrl-\\ (SIGQUIT) or SIGTERM within 5 seconds\n"
-           "  cancelled the run. During a run a closed terminal (SIGHUP) and Ctrl-Z do not\n"
+           "  cancelled the run (a cancel after every file was stored and the receiver told to\n"
+           "  start changes nothing). During a run a closed terminal (SIGHUP) and Ctrl-Z do not\n"
            "  stop it, and a first Ctrl-C, Ctrl-\\ or SIGTERM only warns; once cancelled, one\n"
            "  more from a second after the cancel on ends the program at once.\n"
            "  --help, --version, --list-ports and --forget-port exit 1 when their output\n"
@@ -160,10 +170,9 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
             const std::string name = valued->Long;
             if (name == "--port") {
                 for (const std::string& port : PortsOf(*value)) {
-                    if (port.empty() || (port[0] != '/' && !ComNumberOfText(port))) {
-                        result.Error = "not a port: " + port +
-                                       " (COM<n> with n from 1 to 99, or a device path "
-                                       "starting with \"/\")";
+                    std::string error;
+                    if (!PortSpec::Parse(port, &error)) {
+                        result.Error = error;
                         return result;
                     }
                     o.Ports.push_back(port);

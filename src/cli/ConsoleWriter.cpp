@@ -24,6 +24,8 @@ struct ConsoleWriter::State {
     bool Gone = false;
     bool GaveUp = false;   // a drain found the reader stuck: later drains do not wait again
     uint64_t Written = 0;  // bytes written so far (Drain watches it move)
+    std::function<void(int)> Failed;
+    int Failure = 0;  // errno of the failed write
 
     bool Idle() const { return Queue.empty() && !Busy; }
 
@@ -47,6 +49,7 @@ struct ConsoleWriter::State {
                 ::poll(&p, 1, 100);
                 continue;
             }
+            Failure = n < 0 ? errno : EIO;
             return false;  // EIO, EPIPE and every other failure: the reader has gone
         }
         return true;
@@ -64,6 +67,8 @@ struct ConsoleWriter::State {
             Busy = true;
             lock.unlock();
             const bool ok = Gone || WriteAll(item.Text);
+            if (!ok && !Gone && Failed)
+                Failed(Failure);  // once: later texts are dropped unwritten
             lock.lock();
             Busy = false;
             if (!ok) {
@@ -176,6 +181,12 @@ bool ConsoleWriter::DrainAll(std::initializer_list<ConsoleWriter*> writers,
         all = all && writer->Shared->Idle();
     }
     return all;
+}
+
+void ConsoleWriter::OnFailure(std::function<void(int)> told)
+{
+    std::lock_guard lock(Shared->Lock);
+    Shared->Failed = std::move(told);
 }
 
 bool ConsoleWriter::Gone() const

@@ -8,6 +8,7 @@
 #include "TextSink.h"
 
 #include <chrono>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -36,6 +37,8 @@ public:
                          std::chrono::milliseconds stallLimit = DrainStallLimit);
     // True once a write found the descriptor gone or failing.
     bool Gone() const;
+    // Told once, on the writer's thread, when a write fails (errno); set before any text.
+    void OnFailure(std::function<void(int error)> told);
 
 private:
     struct State;

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "JsonOutput.h"
 
+#include "ExitStatus.h"
+#include "SentLength.h"
+#include "SystemTexts.h"
 #include "Win1252.h"
 
 #include <QJsonArray>
@@ -30,11 +33,43 @@ QJsonValue TextOrNull(const std::string& text)
     return text.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(QString::fromStdString(text));
 }
 
+// A file with the bytes that go out: fewer than its size when its tail holds a 0x02.
 QJsonObject FileFields(const RunFile& file)
 {
-    return {{"name", FromLocalPath(file.Path)},
-            {"size", static_cast<qint64>(file.Size)},
-            {"sha256", QString::fromStdString(file.Sha256)}};
+    QJsonObject fields{{"name", FromLocalPath(file.Path)},
+                       {"size", static_cast<qint64>(file.Size)},
+                       {"sha256", QString::fromStdString(file.Sha256)},
+                       {"bytes_to_send", static_cast<qint64>(file.BytesToSend())}};
+    if (file.BytesToSend() != file.Size)
+        fields.insert("short_send", QString::fromLatin1(ShortSendReason));
+    return fields;
+}
+
+QJsonValue Utf8OrNull(const std::string& text)
+{
+    return text.empty() ? QJsonValue(QJsonValue::Null)
+                        : QJsonValue(QString::fromUtf8(text.c_str()));
+}
+
+// The cause of an end that was not "Update OK": its key and its sentence; null after OK.
+QJsonValue CauseFields(const RunResult& result)
+{
+    if (result.Ok())
+        return QJsonValue(QJsonValue::Null);
+    return QJsonObject{{"key", QString::fromLatin1(CauseKey(result.Cause))},
+                       {"text", QString::fromUtf8(result.CauseText.c_str())}};
+}
+
+// A log entry is the system's text, but the path after "Loading file: " or "Next file: " is
+// the system's bytes for a file name: each part in its own encoding.
+QString LogEntryText(const std::string& entry)
+{
+    for (const char* prefix : {Texts::LogLoadingFile, Texts::LogNextFile}) {
+        const std::string lead = prefix;
+        if (entry.rfind(lead, 0) == 0)
+            return FromSystemText(lead) + FromLocalPath(entry.substr(lead.size()));
+    }
+    return FromSystemText(entry);
 }
 
 QJsonArray Paths(const std::vector<std::string>& paths)
@@ -100,18 +135,29 @@ void JsonOutput::Message(const MessageBoxRequest& box)
     Emit("message", {{"caption", FromSystemText(box.Caption)}, {"text", FromSystemText(box.Text)}});
 }
 
-void JsonOutput::End(int exitCode)
+void JsonOutput::Warning(const std::string& text)
+{
+    std::lock_guard lock(Lock);
+    Emit("warning", {{"text", QString::fromUtf8(text.c_str())}});
+}
+
+void JsonOutput::End(int exitCode, const RunResult* result)
 {
     std::lock_guard lock(Lock);
     if (Ended)
         return;
     Ended = true;
-    // A run says its own outcome; without one (a check, an error before the run) the exit does.
-    const bool ok = exitCode == 0 && (!RunOver || Outcome == RunOutcome::Ok);
-    Emit("end", {{"outcome", ok ? "ok" : "error"},
-                 {"exit", exitCode},
-                 {"duration_s", Rounded(SinceStart(), 3)},
-                 {"log", PathOrNull(LogPath)}});
+    // A run says its own outcome; without one (a check, an end before any run) the exit does.
+    const bool ok = result ? result->Ok() : exitCode == ExitStatus::Ok;
+    QJsonObject fields{{"outcome", ok ? "ok" : "error"},
+                       {"exit", exitCode},
+                       {"duration_s", Rounded(SinceStart(), 3)},
+                       {"log", PathOrNull(result ? result->LogPath : std::string())}};
+    if (result) {
+        fields.insert("cause", CauseFields(*result));
+        fields.insert("warning", Utf8OrNull(result->Warning));
+    }
+    Emit("end", fields);
 }
 
 void JsonOutput::StatusText(const std::string& text)
@@ -123,7 +169,7 @@ void JsonOutput::StatusText(const std::string& text)
 void JsonOutput::LogEntry(const std::string& entry)
 {
     std::lock_guard lock(Lock);
-    Emit("log", {{"entry", FromSystemText(entry)}});
+    Emit("log", {{"entry", LogEntryText(entry)}});
 }
 
 void JsonOutput::FileBegins(const RunFile& file)
@@ -136,8 +182,10 @@ void JsonOutput::FileBegins(const RunFile& file)
 
 QJsonObject JsonOutput::Progress(const RunFile& file, int64_t bytes) const
 {
-    const double eta = Rate.FileSecondsLeft(file.Size);
-    const int percent = file.Size > 0 ? static_cast<int>(bytes * 100 / file.Size) : 100;
+    const int64_t toSend = file.BytesToSend();
+    const double eta = Rate.FileSecondsLeft(toSend);
+    const int percent =
+        toSend > 0 ? static_cast<int>(std::min<int64_t>(bytes * 100 / toSend, 100)) : 100;
     return {{"name", FromLocalPath(file.Path)},
             {"percent", percent},
             {"bytes", static_cast<qint64>(bytes)},
@@ -150,29 +198,20 @@ void JsonOutput::FileProgress(const RunFile& file, int64_t written, int64_t queu
 {
     std::lock_guard lock(Lock);
     const double now = SinceStart();
-    const int64_t onLine = std::max<int64_t>(written - queued, 0);
-    Rate.Sample(now, onLine);
+    Rate.SampleWritten(now, written, queued);
     if (LastProgress >= 0 && now - LastProgress < ProgressInterval)
         return;
     LastProgress = now;
     // A progress event still waiting behind a slow reader is replaced by the next one.
-    Emit("progress", Progress(file, onLine), true);
+    Emit("progress", Progress(file, Rate.OnLine()), true);
 }
 
 void JsonOutput::FileEnds(const RunFile& file, int64_t written, bool complete)
 {
     std::lock_guard lock(Lock);
-    Rate.Sample(SinceStart(), written);
+    Rate.SampleWritten(SinceStart(), written);
     if (complete)
         Emit("progress", Progress(file, written));
-}
-
-void JsonOutput::RunEnds(RunOutcome outcome, const std::string& logPath)
-{
-    std::lock_guard lock(Lock);
-    RunOver = true;
-    Outcome = outcome;
-    LogPath = logPath;
 }
 
 std::string UsageErrorEvent()
@@ -182,6 +221,26 @@ std::string UsageErrorEvent()
         void Frame(std::string text) override { All += text; }
         std::string All;
     } collect;
-    JsonOutput(collect, [] { return 0.0; }).End(2);
+    JsonOutput(collect, [] { return 0.0; }).End(ExitStatus::Usage);
     return collect.All;
+}
+
+std::string SummaryEvent(const std::vector<RunResult>& results, int exitCode, double seconds)
+{
+    QJsonArray ports;
+    for (const RunResult& r : results)
+        ports.append(QJsonObject{{"port", QString::fromLocal8Bit(r.Port.c_str())},
+                                 {"device", PathOrNull(r.Device)},
+                                 {"outcome", r.Ok()                                   ? "ok"
+                                             : r.End == RunResult::Outcome::NotOpened ? "not_opened"
+                                                                                      : "error"},
+                                 {"cause", CauseFields(r)},
+                                 {"warning", Utf8OrNull(r.Warning)},
+                                 {"log", PathOrNull(r.LogPath)},
+                                 {"duration_s", Rounded(r.Seconds, 3)},
+                                 {"files_sent", r.FilesStored},
+                                 {"files", r.Files}});
+    const QJsonObject summary{
+        {"event", "summary"}, {"t", Rounded(seconds, 3)}, {"exit", exitCode}, {"ports", ports}};
+    return QJsonDocument(summary).toJson(QJsonDocument::Compact).toStdString() + "\n";
 }

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 // zendrak-cli --json: the run as a stream of JSON objects, one per line on stdout, each with
 // "event" and "t" (seconds since the start). An observer of the run for status, log, file and
-// progress events; the command adds start or check, message and end. Schema version 1.
+// progress events; the command adds start or check, message, warning and end, and with several
+// ports a summary. Schema version 1.
 #pragma once
 
 #include "Messages.h"
 #include "RunEstimate.h"
 #include "RunObserver.h"
+#include "RunPlan.h"
+#include "RunResult.h"
 #include "TextSink.h"
 
 #include <QJsonObject>
@@ -15,17 +18,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-// What the start and check events say of the run before it begins.
-struct RunPlan {
-    std::string Port;         // the COM text or the device path asked for
-    std::string Device;       // empty: unknown
-    std::string Description;  // empty: unknown
-    std::vector<RunFile> Files;
-    std::vector<std::string> Missing;  // firmware names not present (paths)
-    std::vector<std::string> Empty;    // present but empty
-    double EstimateSeconds = 0;
-};
 
 class JsonOutput : public RunObserver {
 public:
@@ -39,15 +31,17 @@ public:
     void Start(const RunPlan& plan);
     void Check(const RunPlan& plan, bool portOk);
     void Message(const MessageBoxRequest& box);
-    // The last event; the outcome is the run's when it ended, "error" otherwise.
-    void End(int exitCode);
+    // Something said beside the outcome (UTF-8), such as a trace that could not be written.
+    void Warning(const std::string& text);
+    // The last event: the outcome, cause and warning of `result`; without one (a check, an end
+    // before any run) the outcome follows the exit status.
+    void End(int exitCode, const RunResult* result = nullptr);
 
     void StatusText(const std::string& text) override;
     void LogEntry(const std::string& entry) override;
     void FileBegins(const RunFile& file) override;
     void FileProgress(const RunFile& file, int64_t written, int64_t queued) override;
     void FileEnds(const RunFile& file, int64_t written, bool complete) override;
-    void RunEnds(RunOutcome outcome, const std::string& logPath) override;
 
 private:
     void Emit(const char* event, QJsonObject fields, bool frame = false);
@@ -59,9 +53,6 @@ private:
     SendRate Rate;
     double LastProgress = -1;
     bool Ended = false;
-    bool RunOver = false;
-    RunOutcome Outcome = RunOutcome::Error;
-    std::string LogPath;
     std::string Port;
 };
 
@@ -69,3 +60,5 @@ private:
 std::string UsageErrorEvent();
 // The start event's fields (also the check event's).
 QJsonObject PlanFields(const RunPlan& plan);
+// The last event of a command with several ports: each port's result, and the exit status.
+std::string SummaryEvent(const std::vector<RunResult>& results, int exitCode, double seconds);

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "ProgressView.h"
 
+#include "SentLength.h"
 #include "Win1252.h"
+
+#include <algorithm>
 
 #include <chrono>
 #include <cstdio>
@@ -38,10 +41,18 @@ std::string FileSummary(const RunFile& file, int64_t written, bool complete, dou
     if (!complete)
         return name + ": stopped after " + std::to_string(written) + " of " +
                std::to_string(file.Size) + " bytes" + Format(" (%.2f s)", seconds);
-    // A send faster than the clock can tell still gets a finite rate.
-    const double rate = written / std::max(seconds, 0.001) / 1000.0;
+    // The bytes written may still wait in a buffer on the way: on the line they take at least
+    // their time at the line rate. A send faster than the clock can tell still gets a rate.
+    const double onLine = std::max({seconds, written / RunEstimate::LineBytesPerSecond, 0.001});
+    const double rate = written / onLine / 1000.0;
     std::string text = name + ": " + std::to_string(written) + " bytes";
-    return text + Format(" in %.2f s, %.1f kB/s", seconds, rate);
+    if (written != file.Size)
+        text =
+            name + ": " + std::to_string(written) + " of " + std::to_string(file.Size) + " bytes";
+    text += Format(" in %.2f s, %.1f kB/s", onLine, rate);
+    if (written != file.Size)
+        text += std::string(" (") + ShortSendReason + ")";
+    return text;
 }
 
 ProgressView::ProgressView(TextSink& out, bool terminal, bool quiet, std::vector<RunFile> files,
@@ -89,7 +100,7 @@ void ProgressView::FileBegins(const RunFile& file)
     for (const RunFile& f : Files) {
         if (after) {
             ++LaterFiles;
-            LaterBytes += f.Size;
+            LaterBytes += f.BytesToSend();
         }
         after = after || f.Path == file.Path;
     }
@@ -102,10 +113,9 @@ void ProgressView::FileBegins(const RunFile& file)
 void ProgressView::FileProgress(const RunFile& /*file*/, int64_t written, int64_t queued)
 {
     std::lock_guard lock(Lock);
-    const int64_t onLine = std::max<int64_t>(written - queued, 0);
-    Rate.Sample(Now(), onLine);
+    Rate.SampleWritten(Now(), written, queued);
     if (!Quiet)
-        Show(onLine, false);
+        Show(Rate.OnLine(), false);
 }
 
 void ProgressView::FileEnds(const RunFile& file, int64_t written, bool complete)
@@ -113,7 +123,7 @@ void ProgressView::FileEnds(const RunFile& file, int64_t written, bool complete)
     std::lock_guard lock(Lock);
     const double now = Now();
     const double seconds = now - Began;
-    Rate.Sample(now, written);
+    Rate.SampleWritten(now, written);
     if (Quiet)
         return;
     if (complete)
@@ -123,9 +133,9 @@ void ProgressView::FileEnds(const RunFile& file, int64_t written, bool complete)
 
 void ProgressView::Show(int64_t onLine, bool last)
 {
-    const int percent = Current.Size > 0
-                            ? static_cast<int>(std::min<int64_t>(onLine * 100 / Current.Size, 100))
-                            : 100;
+    const int64_t toSend = Current.BytesToSend();
+    const int percent =
+        toSend > 0 ? static_cast<int>(std::min<int64_t>(onLine * 100 / toSend, 100)) : 100;
     if (Terminal) {
         const double now = Now();
         if (!last && LastFrame >= 0 && now - LastFrame < FrameInterval)
@@ -149,10 +159,11 @@ std::string ProgressView::ProgressLine(int64_t onLine, int percent) const
 {
     const double rate = Rate.BytesPerSecond();
     return BaseName(Current.Path) + "  " + std::to_string(percent) + "%  " +
-           std::to_string(onLine) + "/" + std::to_string(Current.Size) + " bytes  " +
+           std::to_string(onLine) + "/" + std::to_string(Current.BytesToSend()) + " bytes  " +
            Format("%.1f kB/s", rate / 1000.0) + "  " +
-           DurationText(Rate.FileSecondsLeft(Current.Size)) + " left, run " +
-           DurationText(Rate.RunSecondsLeft(Current.Size, LaterBytes, LaterFiles)) + " left";
+           DurationText(Rate.FileSecondsLeft(Current.BytesToSend())) + " left, run " +
+           DurationText(Rate.RunSecondsLeft(Current.BytesToSend(), LaterBytes, LaterFiles)) +
+           " left";
 }
 
 void ProgressView::ShowOutcome(const std::string& text)

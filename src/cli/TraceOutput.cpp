@@ -85,7 +85,9 @@ void TraceOutput::Paused(unsigned milliseconds)
     Event("PAUSE " + std::to_string(milliseconds) + " ms");
 }
 
-void TraceOutput::RunEnds(RunOutcome outcome, const std::string& /*logPath*/)
+void TraceOutput::End(const RunResult& result)
 {
-    Event(std::string("END ") + (outcome == RunOutcome::Ok ? Texts::UpdateOk : Texts::UpdateError));
+    if (!result.Warning.empty())
+        Event("WARNING " + result.Warning);
+    Event(std::string("END ") + OutcomeText(result.End));
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "RunObserver.h"
+#include "RunResult.h"
 #include "TextSink.h"
 
 #include <functional>
@@ -25,7 +26,9 @@ public:
     void LineReceived(const uint8_t* bytes, size_t count) override;
     void SilentRead() override;
     void Paused(unsigned milliseconds) override;
-    void RunEnds(RunOutcome outcome, const std::string& logPath) override;
+    // The run's end as its result says: a warning, if any, then "END Update OK" or
+    // "END Update Error".
+    void End(const RunResult& result);
 
 private:
     void Event(const std::string& text);

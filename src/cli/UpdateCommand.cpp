@@ -1,251 +1,180 @@
 // SPDX-License-Identifier: MIT
 #include "UpdateCommand.h"
 
+#include "BenchSummary.h"
+#include "BenchView.h"
 #include "CheckCommand.h"
-#include "ComText.h"
+#include "CliLines.h"
 #include "ConsoleWriter.h"
-#include "Exceptions.h"
-#include "FirmThread.h"
-#include "FolderLock.h"
+#include "ExitStatus.h"
 #include "JsonOutput.h"
-#include "Messages.h"
-#include "PortErrors.h"
+#include "OutputFile.h"
+#include "PortOutput.h"
 #include "PortSettings.h"
-#include "PortWait.h"
-#include "ProgressView.h"
 #include "QueuedMessages.h"
-#include "RunPlanning.h"
+#include "RunGroup.h"
 #include "RunSignals.h"
-#include "RunStart.h"
 #include "SystemTexts.h"
-#include "TraceOutput.h"
-#include "UpdateRun.h"
-#include "Win1252.h"
-#include "comm_port.h"
 
-#include <QCoreApplication>
-
-#include <fcntl.h>
 #include <unistd.h>
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <filesystem>
 #include <memory>
 
 namespace {
 
-// The run itself went its way; only its log could not be written (the run's only file).
-std::string LogNotWrittenText(const std::string& logPath, const Exception& error)
-{
-    return "the update log could not be written to " + logPath + ": " +
-           ToTerminalText(error.Message);
-}
-
-// A descriptor closed when the command ends (after the writer that uses it).
-struct OwnedFd {
-    int Fd = -1;
-    ~OwnedFd()
-    {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-};
-
-std::string FormatSeconds(double seconds)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", seconds);
-    return text;
-}
+using Clock = std::chrono::steady_clock;
 
 }  // namespace
-
-// An error that ended the worker early. The port's errors have shown their "COM Error" line
-// already, without the port; anything else would go unseen otherwise.
-std::string FatalErrorText(const std::exception_ptr& fatal, const std::string& portText,
-                           const std::string& logPath)
-{
-    if (!fatal)
-        return {};
-    try {
-        std::rethrow_exception(fatal);
-    } catch (const ECommError& error) {
-        return "the run ended early: " + DescribePortError(portText, error);
-    } catch (const EFCreateError& error) {
-        return LogNotWrittenText(logPath, error);
-    } catch (const EWriteError& error) {
-        return LogNotWrittenText(logPath, error);
-    } catch (const Exception& error) {
-        return "the run ended early: " + ToTerminalText(error.Message);
-    } catch (const std::exception& error) {
-        return std::string("the run ended early: ") + error.what();
-    } catch (...) {
-        return "the run ended early by an unknown error";
-    }
-    return {};
-}
 
 int RunUpdateCommand(const CliOptions& options,
                      std::optional<std::chrono::milliseconds> waitSavedLimit)
 {
-    const auto started = std::chrono::steady_clock::now();
+    const auto started = Clock::now();
     const auto sinceStart = [started] {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        return std::chrono::duration<double>(Clock::now() - started).count();
     };
-    // Nothing the run writes to stdout, stderr or the trace may hold back the worker: each is
+    // Nothing the runs write to stdout, stderr or a trace may hold back the line: each is
     // written by a thread of its own, and what they still hold is written before the command
     // returns (see ConsoleWriter::Drain for the bound).
-    OwnedFd traceFd;
-    std::unique_ptr<ConsoleWriter> traceWriter;
     ConsoleWriter out(STDOUT_FILENO);
     ConsoleWriter err(STDERR_FILENO);
-    const auto complain = [&err](const std::string& text) {
-        err.Text("zendrak-cli: " + text + "\n");
-    };
-    std::unique_ptr<JsonOutput> json;
-    if (options.Json)
-        json = std::make_unique<JsonOutput>(out, sinceStart);
-    // With --json the end event comes first, before anything else is said of an early end.
-    const auto finish = [&json](int code) {
-        if (json)
-            json->End(code);
-        return code;
-    };
-    QueuedMessageService messages(err);  // every message box becomes a line on stderr
-    if (json)
-        messages.Listen([&json](const MessageBoxRequest& box) { json->Message(box); });
+    QueuedMessageService messages(err);  // a box asked for anywhere becomes a line on stderr
     ScopedMessageService useMessages(messages);
-
-    if (!options.Trace.empty()) {
-        traceFd.Fd = ::open(options.Trace.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (traceFd.Fd < 0) {
-            const std::string reason = std::strerror(errno);
-            finish(2);
-            complain("cannot create the trace file " + options.Trace + ": " + reason);
-            return 2;
-        }
-        traceWriter = std::make_unique<ConsoleWriter>(traceFd.Fd);
-    }
-    if (!options.Directory.empty() && chdir(options.Directory.c_str()) != 0) {
-        const std::string reason = std::strerror(errno);
-        finish(2);
-        complain("cannot change into " + options.Directory + ": " + reason);
-        return 2;
-    }
-    // One run per folder, from before the files are read until the log is written.
-    FolderLock folder;
-    if (!TakeRunFolder(folder))
-        return finish(2);
-    const std::string portOption = SinglePortOption(options);
-    if (portOption.empty())
-        ReadPortSettings();  // shows "Error open Zendrak.dat !!!" and keeps port 1 when missing
-
-    UpdateRun run({});  // the current directory, which -C has made the one asked for
-    const bool filesRead = run.ReadFiles();
-    if (!run.Files.Problem.Empty())
-        ShowFirmFileProblem(run.Files.Problem);  // a file that cannot be used stops the start
-    if (options.Check)
-        return finish(RunCheck(run, options, filesRead, out, err, json.get()));
-    if (!filesRead) {
-        finish(2);
-        if (run.Files.Problem.Empty())
-            complain(
-                "no firmware file (font.app, decoder.app, out.app) in this directory; "
-                "nothing was sent and no log was written.");
-        return 2;
-    }
-
-    if (options.WaitSeconds > 0) {
-        const std::string wanted = portOption.empty() ? ComText(ComPortNumber) : portOption;
-        const auto limit =
-            std::chrono::milliseconds(static_cast<long long>(options.WaitSeconds * 1000));
-        if (!WaitForPortDevice(wanted, limit))
-            complain(wanted + ": no device appeared within " + FormatSeconds(options.WaitSeconds) +
-                     " s");
-    }
-
-    std::unique_ptr<ProgressView> view;
-    if (json) {
-        json->Start(PlanOf(run, portOption));
-        run.Observers.Add(*json);
-    } else {
-        view = std::make_unique<ProgressView>(out, isatty(STDOUT_FILENO) == 1, options.Quiet,
-                                              run.FilesToSend());
-        run.Observers.Add(*view);
-    }
-    std::unique_ptr<TraceOutput> trace;
-    if (traceWriter) {
-        trace = std::make_unique<TraceOutput>(*traceWriter, sinceStart);
-        run.Observers.Add(*trace);
-    }
-
-    std::string portText = portOption;
-    try {
-        portText = ConfigurePort(run.Port, portOption);
-        run.Succeeded = false;
-        run.Files.FirmFileIndex = 0;
-        run.Port.OpenCommPort();
-    } catch (const ECommError& error) {
-        // The "COM Error" line came when the error was made; then the window's message, then
-        // what the system said and what to do about it.
-        ShowComError(error.Code, portText);
-        finish(2);
-        complain(DescribePortError(portText, error));
-        run.Files.ReleaseFirmFiles();
-        return 2;
-    } catch (const Exception& error) {
-        ShowException(error);
-        run.Files.ReleaseFirmFiles();
-        return finish(2);
-    }
-
-    TFirmThread* worker = waitSavedLimit ? TThread::Create<TFirmThread>(true, run, *waitSavedLimit)
-                                         : TThread::Create<TFirmThread>(true, run);
-    // Present from here until the run's last output is out; the signal that cancelled the run
-    // sets the exit status.
-    std::unique_ptr<RunSignals> runSignals;
-    int cancelledBy = 0;
-    worker->OnTerminate = [&](TThread* sender) {
-        const std::string fatal =
-            FatalErrorText(sender->FatalException(), portText, run.UpdateLogPath());
-        if (!fatal.empty())
-            complain(fatal);
-        FirmClosePort(&run.Port, run.Files, {});
-        if (static_cast<TFirmThread*>(sender)->Cancelled())
-            cancelledBy = runSignals->CancelSignal();
-        const char* outcome = run.Succeeded ? Texts::UpdateOk : Texts::UpdateError;
-        if (view)
-            view->ShowOutcome(outcome);
-        if (!run.Succeeded)
-            MessageBox(Texts::UpdateError, Texts::BoxCaption, MsgIcon::Warning);
-        worker = nullptr;  // it frees itself after this handler
-        QCoreApplication::quit();
+    const bool several = options.Ports.size() > 1;
+    // One port: one JSON stream for the whole command, its end event last.
+    std::unique_ptr<JsonOutput> json;
+    if (options.Json && !several)
+        json = std::make_unique<JsonOutput>(out, sinceStart);
+    const auto box = [&](const MessageBoxRequest& request) {
+        err.Text(BoxLine(request.Text));
+        if (json)
+            json->Message(request);
     };
+    // An end before any run: said in JSON too, before the reason.
+    const auto usageError = [&](const std::string& complaint) {
+        if (json)
+            json->End(ExitStatus::Usage);
+        else if (options.Json)
+            out.Text(UsageErrorEvent());
+        if (!complaint.empty())
+            err.Text(ComplaintLine(complaint));
+        return ExitStatus::Usage;
+    };
+
+    std::vector<PortSpec> ports;
+    for (const std::string& text : options.Ports)
+        ports.push_back(*PortSpec::Parse(text));  // the options took only ports that parse
+    // Named twice, or two names for one device: nothing is sent to any of them.
+    if (const std::string conflict = FindPortConflict(ports, CurrentDeviceOf); !conflict.empty())
+        return usageError(conflict);
+
+    RunGroup group({options.Directory, options.WaitSeconds,
+                    waitSavedLimit.value_or(TFirmThread::DefaultWaitSavedLimit)});
+    if (const GroupProblem problem = group.TakeFolder()) {
+        if (problem.What == GroupProblem::Kind::Busy ||
+            problem.What == GroupProblem::Kind::NotLockable) {
+            box({problem.Text, Texts::BoxCaption, MsgIcon::Warning, {}});
+            return usageError({});
+        }
+        return usageError(problem.Text);
+    }
+    if (ports.empty()) {
+        // The port saved in the working folder; 1 when there is none.
+        const SavedPortNumber saved = ReadSavedPortNumber(group.WorkFolder());
+        if (saved.Unreadable)
+            box({Texts::ErrorOpenSettings, Texts::BoxCaption, MsgIcon::Warning, {}});
+        ports.push_back(PortSpec::Com(saved.Number.value_or(1)));
+    }
+    // Checked before anything is opened for writing; opened once each port is claimed.
+    std::vector<std::optional<TraceRequest>> traces(ports.size());
+    if (!options.Trace.empty()) {
+        const std::vector<ProtectedFile> ownFiles = group.OwnFiles(ports);
+        for (size_t i = 0; i < ports.size(); ++i) {
+            // Several ports: one trace a port, FILE.COM3, FILE.ttyUSB0 ("-" is stderr for all).
+            const std::string name = several && options.Trace != "-"
+                                         ? options.Trace + "." + ports[i].FolderName()
+                                         : options.Trace;
+            const OutputFileCheck check = CheckOutputFile(name, group.WorkFolder(), ownFiles);
+            if (!check.Ok())
+                return usageError("cannot create the trace file " + check.Message());
+            traces[i] = TraceRequest{name, group.WorkFolder(), ownFiles};
+        }
+    }
+    const GroupProblem filesProblem = group.ReadFiles();
+    if (filesProblem.What == GroupProblem::Kind::FileProblem)
+        box({filesProblem.Text, Texts::BoxCaption, MsgIcon::Warning, {}});
+    if (options.Check) {
+        const int status =
+            RunCheck(group.Files(), !filesProblem, ports.front(), options, out, err, json.get());
+        if (json)
+            json->End(status);
+        return status;
+    }
+    if (filesProblem)
+        return usageError(filesProblem.What == GroupProblem::Kind::NoFiles ? filesProblem.Text
+                                                                           : std::string());
+
+    // The outputs: per port, as the options ask.
+    const bool terminal = isatty(STDOUT_FILENO) == 1;
+    std::unique_ptr<BenchBoard> board;
+    if (several && terminal && !options.Quiet && !options.Json) {
+        std::vector<std::string> names;
+        for (const PortSpec& port : ports)
+            names.push_back(port.Text());
+        board = std::make_unique<BenchBoard>(out, names);
+    }
+    std::vector<std::unique_ptr<JsonOutput>> portJson;
+    std::vector<std::unique_ptr<PortOutput>> outputs;
+    std::vector<SessionObserver*> observers;
+    for (size_t i = 0; i < ports.size(); ++i) {
+        PortOutput::Outputs o;
+        o.Out = &out;
+        o.Err = &err;
+        o.NamedPort = several ? ports[i].Text() : std::string();
+        o.Quiet = options.Quiet;
+        o.Terminal = terminal;
+        o.SinceStart = sinceStart;
+        o.Json = json.get();
+        if (options.Json && several) {
+            portJson.push_back(std::make_unique<JsonOutput>(out, sinceStart));
+            portJson.back()->NamePort(ports[i].Text());
+            o.Json = portJson.back().get();
+        }
+        o.Board = board.get();
+        o.BoardRow = i;
+        o.Trace = traces[i];
+        outputs.push_back(std::make_unique<PortOutput>(o, group.Files().ToSend()));
+        observers.push_back(outputs.back().get());
+    }
+
+    // The signals of the runs, for all ports at once: a second Ctrl-C or SIGTERM cancels them.
+    std::unique_ptr<RunSignals> runSignals;
     try {
         runSignals = std::make_unique<RunSignals>(
-            [](const std::string& line) { MessageBox(line, Texts::BoxCaption, MsgIcon::Warning); },
-            [&worker] {
-                if (worker)
-                    worker->RequestCancel();
-            });
-        worker->Start();
+            [&](const std::string& line) {
+                box({line, Texts::BoxCaption, MsgIcon::Warning, {}});
+            },
+            [&group] { group.CancelAll(); });
     } catch (const std::exception& error) {
-        runSignals.reset();
-        delete worker;  // never started, so it cannot free itself
-        complain(std::string("cannot start the update: ") + error.what());
-        FirmClosePort(&run.Port, run.Files, {});
-        return finish(2);
+        return usageError(std::string("cannot take over the runSignals for the update: ") +
+                          error.what());
     }
-    QCoreApplication::exec();
-    // The worker frees itself after its done handler; nothing it uses may go before that.
-    TThread::WaitForAll();
+    group.Start(ports, observers, [&outputs](size_t i) { return outputs[i]->OpenTrace(); });
+    group.Wait();
+
+    const std::vector<RunResult> results = group.Results();
     // A cancel ends as a shell reports a program that the signal ended.
-    const int code = finish(cancelledBy != 0 ? 128 + cancelledBy : run.Succeeded ? 0 : 1);
-    // The run's output goes out before the signals mean what they always do again, so that a
+    const int status = ExitStatusOf(results, runSignals->CancelSignal());
+    if (board)
+        board->Finish();
+    if (several)
+        out.Text(options.Json ? SummaryEvent(results, status, sinceStart())
+                              : BenchSummaryTable(results));
+    else if (json)
+        json->End(status, results.empty() ? nullptr : &results.front());
+    // The runs' output goes out before the runSignals mean what they always do again, so that a
     // background job on a terminal with TOSTOP is not stopped before its outcome.
-    out.Drain();
-    err.Drain();
+    outputs.clear();
+    ConsoleWriter::DrainAll({&out, &err});
     runSignals.reset();
-    return code;
+    return status;
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // zendrak-cli: the update run from the command line, over the same engine as the window.
-#include "BenchCommand.h"
 #include "CliOptions.h"
+#include "ExitStatus.h"
 #include "JsonOutput.h"
 #include "ListPorts.h"
 #include "Messages.h"
@@ -24,7 +24,7 @@ int main(int argc, char** argv)
 {
     // Before anything is opened: the port must never take the number of stdout or stderr.
     if (!EnsureStandardDescriptors())
-        return 2;
+        return ExitStatus::Usage;
     const std::vector<std::string> args(argv + 1, argv + argc);
     const CliParse parsed = ParseCliOptions(args);
     if (!parsed.Error.empty()) {
@@ -32,7 +32,7 @@ int main(int argc, char** argv)
             std::fputs(UsageErrorEvent().c_str(), stdout);
         std::fflush(stdout);
         std::fprintf(stderr, "zendrak-cli: %s\nTry 'zendrak-cli --help'.\n", parsed.Error.c_str());
-        return 2;
+        return ExitStatus::Usage;
     }
     // A closed stdout (zendrak-cli | head -1) must not kill a run halfway through a file, and
     // a command that only prints says that its output was lost rather than vanish.
@@ -40,10 +40,12 @@ int main(int argc, char** argv)
     // Each exits 1 when its output could not be written.
     const auto printed = [](int code) { return FinishStandardOutput("zendrak-cli") ? code : 1; };
     switch (parsed.Options.Command) {
-    case CliOptions::Action::Help: std::fputs(CliUsage().c_str(), stdout); return printed(0);
+    case CliOptions::Action::Help:
+        std::fputs(CliUsage().c_str(), stdout);
+        return printed(ExitStatus::Ok);
     case CliOptions::Action::Version:
         std::printf("zendrak-cli %s\n", ZENDRAK_VERSION);
-        return printed(0);
+        return printed(ExitStatus::Ok);
     case CliOptions::Action::ListPorts: return printed(ListPortsCommand());
     case CliOptions::Action::ForgetPort:
         return printed(ForgetPortCommand(parsed.Options.ForgetNumber));
@@ -56,8 +58,6 @@ int main(int argc, char** argv)
 #else
     const std::optional<std::chrono::milliseconds> waitSavedLimit;
 #endif
-    // Several ports: one run for each, all at once.
-    if (parsed.Options.Ports.size() > 1)
-        return RunBenchCommand(parsed.Options, waitSavedLimit);
+    // One port or several: a session for each, all at once.
     return RunUpdateCommand(parsed.Options, waitSavedLimit);
 }

@@ -43,7 +43,8 @@ std::string WhatToDo(int error)
         return "The receiver did not take the data in time. Check the cable and that the "
                "receiver is switched on, then repeat the update.";
     case ENOTTY:
-        return "The port names something that is not a serial device. Correct the port map.";
+        return "The port names something that is not a serial device. Name the receiver's "
+               "serial device (such as /dev/ttyUSB0), or correct the port map.";
     case EINVAL:
         return "The device does not support these line settings (rate, data bits, parity or "
                "stop bits).";

@@ -11,8 +11,8 @@
 //                   15 applying them failed   17 applying the time-outs failed
 //   ECommError     code + errno (LastError), and for a held device the other programs found with
 //                  it open, for a port on another machine its own account naming the server
-//                  (Detail). Making one shows the "COM Error" box through the message service
-//                  before it is thrown. Not an Exception.
+//                  (Detail). A plain value: making one shows nothing; the front ends tell the
+//                  user (the window's "COM Error" box, a line on stderr). Not an Exception.
 //
 // Names: SetCommPort("3") gives \\.\COM3, resolved through the port map at open; a name that
 // starts with "/" is a device path used as it is. A name, or a map entry, that is a network
@@ -55,7 +55,7 @@ inline constexpr uint8_t SPACEPARITY = 4;
 
 class ECommError {
 public:
-    // Stores the code and errno, then shows the "COM Error" box and returns when it is closed.
+    // Stores the code and errno.
     explicit ECommError(uint8_t code);
     // A device held by others: the processes found with it open are named in the box's advice;
     // a port on another machine gives its account of the failure, the advice then.

@@ -140,9 +140,10 @@ bool TFirmThread::SendDataToPort()
             tellProgress();
         }
     } catch (const ECommError& error) {
-        if (error.Code == 9)
-            return false;
-        throw ECommError(error.Code);  // shows the port's box once more
+        if (error.Code != 9)
+            throw;
+        observer.PortError(error);  // the send failed: the run goes on to the start command
+        return false;
     } catch (const EWriteError&) {
         return false;
     }

@@ -3,7 +3,9 @@
 // log and status helpers.
 #include "FirmThread.h"
 
+#include "SentLength.h"
 #include "SystemTexts.h"
+#include "comm_port.h"
 
 TFirmThread::TFirmThread(bool CreateSuspended, TFirmHost& Host,
                          std::chrono::milliseconds WaitSavedLimit)
@@ -25,6 +27,9 @@ void TFirmThread::Execute()
 void TFirmThread::RunUpdate()
 {
     RunObserver& observer = Host.Observer();
+    // An error after every file was stored (the start command, the log) leaves the success:
+    // the receiver has its firmware.
+    const auto outcome = [this] { return Succeeded ? RunOutcome::Ok : RunOutcome::Error; };
     try {
         StartRun();
         try {
@@ -35,11 +40,15 @@ void TFirmThread::RunUpdate()
         } catch (const RunCancelled&) {
             EndCancelledRun();
         }
+    } catch (const ECommError& error) {
+        observer.PortError(error);
+        observer.RunEnds(outcome(), WrittenLogPath);
+        throw;
     } catch (...) {
-        observer.RunEnds(RunOutcome::Error, WrittenLogPath);
+        observer.RunEnds(outcome(), WrittenLogPath);
         throw;
     }
-    observer.RunEnds(Succeeded ? RunOutcome::Ok : RunOutcome::Error, WrittenLogPath);
+    observer.RunEnds(outcome(), WrittenLogPath);
 }
 
 void TFirmThread::StartRun()
@@ -50,6 +59,7 @@ void TFirmThread::StartRun()
     readStuff = 0;
     flashCount = 0;
     Succeeded = false;
+    PastCancel = false;
     WrittenLogPath.clear();
     const int32_t type = Host.GetFirstFirmFileType();
     UpdateLog = std::make_unique<TStringList>();
@@ -85,6 +95,7 @@ void TFirmThread::NameCurrentFile(const std::string& path)
     CurrentFile.Path = path;
     CurrentFile.Size = FileLen;
     CurrentFile.Sha256 = Sha256Hex(FileData.get(), static_cast<size_t>(FileLen));
+    CurrentFile.ToSend = BytesSentOf(FileData.get(), FileLen);
 }
 
 void TFirmThread::Log(const std::string& entry)

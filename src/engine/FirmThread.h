@@ -10,6 +10,8 @@
 // late. Never touch the object after OnTerminate has run: it frees itself. The worker reaches
 // its window only through `host`. RequestCancel, from any thread until then, stops the run at
 // its next safe point: it sends nothing more, logs the cancel and writes the log as at any end.
+// Once every file is stored and the start command has gone out, a cancel changes nothing: the
+// run ends as it would have (CancelCameTooLate tells a front end to say so).
 #pragma once
 
 #include "FirmHost.h"
@@ -72,6 +74,8 @@ public:
     void RequestCancel();
     // True once the run has ended because of a cancel request (read it in OnTerminate).
     bool Cancelled() const { return CancelTaken; }
+    // True when a cancel was asked for after the run had succeeded and sent the start command.
+    bool CancelCameTooLate() const { return CancelRequested && PastCancel; }
 
 protected:
     void Execute() override;
@@ -149,4 +153,6 @@ private:
     std::mutex CancelMutex;
     std::condition_variable CancelWake;
     std::atomic<bool> CancelTaken{false};
+    // Every file stored and the start command sent: from here a cancel request is not taken.
+    std::atomic<bool> PastCancel{false};
 };

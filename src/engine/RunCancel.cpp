@@ -16,16 +16,17 @@ void TFirmThread::RequestCancel()
 
 void TFirmThread::StopIfCancelled() const
 {
-    if (CancelRequested)
+    if (CancelRequested && !PastCancel)
         throw RunCancelled{};
 }
 
 void TFirmThread::SleepUnlessCancelled(unsigned milliseconds)
 {
     std::unique_lock lock(CancelMutex);
-    // On the steady clock, so the pause is as long as asked whatever the wall clock does.
+    // On the steady clock, so the pause is as long as asked whatever the wall clock does. Past
+    // the point of no return the pause lasts as asked: the receiver is starting its firmware.
     if (CancelWake.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                            [this] { return CancelRequested.load(); }))
+                            [this] { return CancelRequested.load() && !PastCancel; }))
         throw RunCancelled{};
 }
 

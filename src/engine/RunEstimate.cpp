@@ -4,6 +4,7 @@
 #include "FirmThread.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace RunEstimate {
@@ -43,8 +44,16 @@ double RunSeconds(const std::vector<int64_t>& sizes)
 
 void SendRate::Begin(double seconds)
 {
+    Began = seconds;
     Bytes = 0;
     Window.assign(1, {seconds, 0});
+}
+
+void SendRate::SampleWritten(double seconds, int64_t written, int64_t queued)
+{
+    const double lineCarried = std::max(seconds - Began, 0.0) * LineRate;
+    const int64_t handedOn = std::max<int64_t>(written - queued, 0);
+    Sample(seconds, std::min<int64_t>(handedOn, std::llround(lineCarried)));
 }
 
 void SendRate::Sample(double seconds, int64_t bytes)

@@ -26,7 +26,9 @@ double RunSeconds(const std::vector<int64_t>& sizes);
 
 // The rate of one file's send and its time left, from samples of the bytes on the line. The
 // rate is taken over the last seconds (the first bytes fill the buffers of the way at once and
-// say nothing of the line) and never above the line rate.
+// say nothing of the line) and never above the line rate. What counts as on the line is bounded
+// by the line rate since the file began: a kernel buffer (a pseudo-terminal takes kilobytes at
+// once) or a network connection, where no queue can be asked, never makes a send look faster.
 class SendRate {
 public:
     static constexpr double WindowSeconds = 2.0;
@@ -34,7 +36,13 @@ public:
     explicit SendRate(double lineRate = RunEstimate::LineBytesPerSecond) : LineRate(lineRate) {}
 
     void Begin(double seconds);
+    // `bytes` known to be on the line.
     void Sample(double seconds, int64_t bytes);
+    // `written` bytes handed to the device, `queued` of them still in its output queue (0 when
+    // it cannot tell): samples what of them can have gone over the line by now.
+    void SampleWritten(double seconds, int64_t written, int64_t queued = 0);
+    // The bytes on the line at the last sample.
+    int64_t OnLine() const { return Bytes; }
     // Bytes per second; the line rate until two samples are a tenth of a second apart.
     double BytesPerSecond() const;
     // Infinite while nothing moves.
@@ -44,6 +52,7 @@ public:
 
 private:
     double LineRate;
+    double Began = 0;
     int64_t Bytes = 0;
     std::deque<std::pair<double, int64_t>> Window;
 };

@@ -58,6 +58,12 @@ void RunObservers::Paused(unsigned milliseconds)
         o->Paused(milliseconds);
 }
 
+void RunObservers::PortError(const ECommError& error)
+{
+    for (RunObserver* o : List)
+        o->PortError(error);
+}
+
 void RunObservers::RunEnds(RunOutcome outcome, const std::string& logPath)
 {
     for (RunObserver* o : List)

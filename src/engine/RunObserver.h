@@ -10,11 +10,17 @@
 #include <string>
 #include <vector>
 
+class ECommError;
+
 // A firmware file as the run sends it.
 struct RunFile {
     std::string Path;  // as the file set names it (absolute, local encoding)
     int64_t Size = 0;
     std::string Sha256;  // 64 lower-case hex digits
+    // The bytes the send puts on the line (SentLength.h); negative: not known, the whole file.
+    int64_t ToSend = -1;
+
+    int64_t BytesToSend() const { return ToSend >= 0 ? ToSend : Size; }
 };
 
 enum class RunOutcome { Ok, Error };
@@ -42,6 +48,11 @@ public:
     virtual void SilentRead() {}
     virtual void Paused(unsigned /*milliseconds*/) {}
 
+    // A port error met by the run: one that a failed file send turned into a false result,
+    // and one that ends the run. Nothing shows it from inside the port or the engine: whoever
+    // follows the run tells the user (the first error of a failing line says most).
+    virtual void PortError(const ECommError& /*error*/) {}
+
     // The run is over: its outcome and the update log it wrote (empty: none).
     virtual void RunEnds(RunOutcome /*outcome*/, const std::string& /*logPath*/) {}
 };
@@ -61,6 +72,7 @@ public:
     void LineReceived(const uint8_t* bytes, size_t count) override;
     void SilentRead() override;
     void Paused(unsigned milliseconds) override;
+    void PortError(const ECommError& error) override;
     void RunEnds(RunOutcome outcome, const std::string& logPath) override;
 
 private:

@@ -127,6 +127,9 @@ void TFirmThread::PassRestart()
 {
     Pause(PauseBeforeStart);
     SendCommand(Texts::CmdStart);
+    // Every file stored and the receiver told to start: nothing is left that a cancel could
+    // spare it.
+    PastCancel = Succeeded;
     StatusAndLog(Texts::StatusStartingReceiver);
     Pause(PauseAfterStart);
     Phase = PH_END;

@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -154,6 +156,25 @@ TEST(ConsoleWriter, KeepsTextsInOrderAndDropsOutputToAReaderThatHasGone)
     close(fds[1]);
 }
 
+// A trace on a full disk: the writer says so once and drops what follows, the writes of the
+// run never wait for it.
+TEST(ConsoleWriter, TellsOnceWhenWritingFails)
+{
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    std::vector<int> told;
+    {
+        ConsoleWriter writer(full);
+        writer.OnFailure([&told](int error) { told.push_back(error); });
+        for (int i = 0; i < 5; ++i)
+            writer.Text("+1.000 TX \"r\\r\\n\"\n");
+        EXPECT_TRUE(writer.Drain(std::chrono::seconds(30)));
+        EXPECT_TRUE(writer.Gone());
+    }
+    EXPECT_EQ(told, std::vector<int>{ENOSPC});
+    ::close(full);
+}
+
 // A reader that never reads (a stopped terminal, a pipe nobody empties) costs the end of the
 // program one stall limit, whether it asks once or again (the destructor drains too), and
 // however many of its outputs are stuck when they are drained together.
@@ -278,6 +299,35 @@ TEST(ProgressView, ASendThatStopsShortSaysHowFarItGot)
     view.FileEnds(Font, 1000, false);
     EXPECT_EQ(out.All,
               "Sending /fw/font.app\nfont.app: stopped after 1000 of 4096 bytes (0.25 s)\n");
+}
+
+}  // namespace
+
+namespace {
+
+// The line after each file: its bytes against its size, the time and rate the line allows.
+TEST(ProgressView, TheLineAfterAFile)
+{
+    const RunFile file{"/fw/font.app", 4096, std::string(64, 'a')};
+    RunFile shortFile = file;
+    shortFile.ToSend = 4090;
+    const struct {
+        RunFile File;
+        int64_t Written;
+        bool Complete;
+        double Seconds;
+        const char* Line;
+    } cases[] = {
+        {file, 4096, true, 0.5, "font.app: 4096 bytes in 0.50 s, 8.2 kB/s"},
+        // A buffer on the way took it at once: on the line it takes its time at line rate.
+        {{"/fw/font.app", 3000, ""}, 3000, true, 0.0, "font.app: 3000 bytes in 0.26 s, 11.5 kB/s"},
+        {shortFile, 4090, true, 0.5,
+         "font.app: 4090 of 4096 bytes in 0.50 s, 8.2 kB/s (the send ends after a 0x02 in its "
+         "last 10 bytes)"},
+        {file, 1000, false, 0.25, "font.app: stopped after 1000 of 4096 bytes (0.25 s)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FileSummary(c.File, c.Written, c.Complete, c.Seconds), c.Line);
 }
 
 }  // namespace

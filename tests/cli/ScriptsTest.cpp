@@ -138,6 +138,47 @@ TEST(CliTrace, AFileThatCannotBeCreatedIsAUsageError)
     EXPECT_EQ(s.Transcript(), "");
 }
 
+// A trace that would harm the run is refused before anything is opened or sent; relative paths
+// are taken in the working folder (-C). "-" writes the trace to stderr.
+TEST(CliTrace, NothingTheRunNeedsCanBeTheTrace)
+{
+    const std::string font = SampleFirmware(500, 76);
+    Scenario s;
+    s.AddFile("font.app", font);
+    WriteWholeFile(s.Path(Texts::SettingsFileName), "\x01");
+    WriteWholeFile(s.Path(Texts::UpdateLogFileName), "an earlier log\r\n");
+    ASSERT_TRUE(s.StartSimulator({"--expect", "500"}));
+    const std::string sha = Sha256(font);
+    const struct {
+        std::string Trace;
+        const char* Said;
+    } refused[] = {
+        {s.SlavePath, "is the port's device"},
+        {s.LinkPath, "leads to the port's device"},
+        {"font.app", "is the firmware file font.app"},
+        {"Zendrak.dat", "is the settings file Zendrak.dat"},
+        {s.Path(Texts::UpdateLogFileName), "is the update log logUpdate.txt"},
+        {"/dev/full", "is a character device"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.Trace);
+        EXPECT_EQ(s.RunCli({"-p", "COM1", "--trace", c.Trace}), 2);
+        EXPECT_TRUE(Contains(s.Cli.Err, "cannot create the trace file")) << s.Cli.Err;
+        EXPECT_TRUE(Contains(s.Cli.Err, c.Said)) << s.Cli.Err;
+        EXPECT_EQ(Sha256(ReadWholeFile(s.Path("font.app"))), sha);
+        EXPECT_EQ(ReadWholeFile(s.Path(Texts::SettingsFileName)), "\x01");
+        EXPECT_EQ(s.Log(), "an earlier log\r\n");
+    }
+    // On stderr: the run as always, its trace beside the messages.
+    EXPECT_EQ(s.RunCli({"-p", "COM1", "--trace", "-"}), 0) << s.Cli.Err;
+    EXPECT_TRUE(Contains(s.Cli.Err, " TX \"r\\r\\n\"\n")) << s.Cli.Err;
+    EXPECT_TRUE(Contains(s.Cli.Err, " END Update OK\n")) << s.Cli.Err;
+    EXPECT_EQ(s.LastStdoutLine(), Texts::UpdateOk);
+    s.StopSimulator();
+    EXPECT_EQ(s.Transcript(), "r\nl\ns\n");  // nothing reached the line before
+    EXPECT_TRUE(SameBytes(s.Saved(1), font));
+}
+
 TEST(CliJson, EveryLineIsAnEventAndTheLastOneIsTheEnd)
 {
     const std::string font = SampleFirmware(2000, 72);

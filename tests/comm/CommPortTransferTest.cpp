@@ -164,8 +164,7 @@ TEST_F(CommPortTransfer, AWriteToAStalledReaderFailsWithCode9AfterItsDeadline)
     EXPECT_GE(failedAfter, 1274);  // 250 ms + 1 ms per byte
     EXPECT_LT(failedAfter, 5000);
     EXPECT_TRUE(Port.PortOpen);
-    ASSERT_EQ(Boxes.Boxes().size(), 1u);
-    EXPECT_NE(Boxes.Boxes()[0].Details.find("did not take the data"), std::string::npos);
+    EXPECT_TRUE(Boxes.Boxes().empty());  // the error is a value; front ends tell the user
 }
 
 TEST_F(CommPortTransfer, AVanishedPeerFailsTheReadAtOnceWithCode10)
@@ -182,8 +181,7 @@ TEST_F(CommPortTransfer, AVanishedPeerFailsTheReadAtOnceWithCode10)
     }
     EXPECT_LT(MsSince(start), 1000);  // well before the read's deadline
     EXPECT_TRUE(Port.PortOpen);
-    ASSERT_EQ(Boxes.Boxes().size(), 1u);
-    EXPECT_NE(Boxes.Boxes()[0].Details.find("gone away"), std::string::npos);
+    EXPECT_TRUE(Boxes.Boxes().empty());
 
     try {
         Port.WriteCharacter('s');

@@ -64,6 +64,7 @@ public:
     const uint8_t* GetFileBuffer(int32_t type) override;
     std::string GetFirmFileName(int32_t type) override;
     void ShowStatusText(const std::string& statusText) override;
+    RunObserver& Observer() override { return Watcher ? *Watcher : TFirmHost::Observer(); }
 
     std::vector<int> Progress() const;
     std::vector<std::string> Statuses() const;
@@ -71,6 +72,8 @@ public:
     bool Succeeded() const { return SucceededFlag; }
 
     std::vector<FakeFile> Files;
+    // Who follows the run, when a test wants to (else nobody).
+    RunObserver* Watcher = nullptr;
     // Held by pointer: the port's destructor may throw, a host's may not.
     std::unique_ptr<TCommPort> PortObject = std::make_unique<TCommPort>();
     TCommPort& Port = *PortObject;

@@ -66,6 +66,39 @@ TEST(SendRate, RateAndTimeLeft)
     }
 }
 
+// What a send has written to the device counts as on the line no faster than the line carries
+// it: a pseudo-terminal takes kilobytes at once, a network connection tells no queue.
+TEST(SendRate, WrittenBytesCountAsOnTheLineAtTheLineRateAtMost)
+{
+    const struct {
+        const char* Name;
+        double Seconds;
+        int64_t Written;
+        int64_t Queued;
+        int64_t OnLine;
+    } cases[] = {
+        {"a buffer swallowed the first kilobytes", 0.1, 4000, 0, 1152},
+        {"the queue the device tells is not on the line", 1.0, 9000, 1000, 8000},
+        {"the queue and the line rate both bound it", 1.0, 20000, 1000, 11520},
+        {"nothing yet", 0.0, 4000, 0, 0},
+        {"more queued than written (a device that guesses)", 1.0, 100, 500, 0},
+    };
+    for (const auto& c : cases) {
+        SendRate rate;
+        rate.Begin(10);
+        rate.SampleWritten(10 + c.Seconds, c.Written, c.Queued);
+        EXPECT_EQ(rate.OnLine(), c.OnLine) << c.Name;
+        EXPECT_LE(rate.BytesPerSecond(), RunEstimate::LineBytesPerSecond) << c.Name;
+    }
+    // At the line's own pace the bound changes nothing: the rate is what was seen.
+    SendRate slow;
+    slow.Begin(0);
+    for (int i = 1; i <= 20; ++i)
+        slow.SampleWritten(i * 0.1, i * 800);
+    EXPECT_EQ(slow.OnLine(), 16000);
+    EXPECT_NEAR(slow.BytesPerSecond(), 8000, 1e-6);
+}
+
 TEST(SendRate, TheRunLeftAddsTheLaterFilesAtTheRateSeenAndThePausesToCome)
 {
     SendRate rate;

@@ -265,10 +265,25 @@ TEST_F(UpdateRunTest, StoringThatNeverEndsIsCutOffByTime)
     EXPECT_FALSE(Host.Succeeded());
 }
 
+// What the run tells its observer of port errors and of its end.
+struct PortErrorRecorder : RunObserver {
+    void PortError(const ECommError& error) override { Codes.push_back(error.Code); }
+    void RunEnds(RunOutcome outcome, const std::string& logPath) override
+    {
+        Outcomes.push_back(outcome);
+        LogPaths.push_back(logPath);
+    }
+    std::vector<int> Codes;
+    std::vector<RunOutcome> Outcomes;
+    std::vector<std::string> LogPaths;
+};
+
 TEST_F(UpdateRunTest, PortErrorOnTheStartCommandLeavesSuccessAndNoLog)
 {
     std::ofstream(Dir / "logUpdate.txt", std::ios::binary) << "earlier run\r\n";
     Host.Files = {{FontName, Font}};
+    PortErrorRecorder told;
+    Host.Watcher = &told;
     TestableFirmThread worker(true, Host);
     {
         ScriptedPeer peer(
@@ -280,13 +295,19 @@ TEST_F(UpdateRunTest, PortErrorOnTheStartCommandLeavesSuccessAndNoLog)
     ASSERT_NE(worker.UpdateLog, nullptr);
     EXPECT_EQ(worker.UpdateLog->Strings.back(), Expect::AllSent);
     EXPECT_EQ(ReadFileBytes(Dir / "logUpdate.txt"), "earlier run\r\n");
-    EXPECT_EQ(Boxes.Texts(), std::vector<std::string>{"COM Error"});
+    EXPECT_TRUE(Boxes.Texts().empty());  // the front end tells the user
+    // Every file was stored: the run ends as a success all the same, with no log.
+    EXPECT_EQ(told.Codes, std::vector<int>{9});
+    EXPECT_EQ(told.Outcomes, std::vector<RunOutcome>{RunOutcome::Ok});
+    EXPECT_EQ(told.LogPaths, std::vector<std::string>{""});
 }
 
 TEST_F(UpdateRunTest, LineGoneDuringTheFileFailsTheSendThenTheStartCommand)
 {
     std::ofstream(Dir / "logUpdate.txt", std::ios::binary) << "earlier run\r\n";
     Host.Files = {{FontName, PlainBytes(5000)}};
+    PortErrorRecorder told;
+    Host.Watcher = &told;
     TestableFirmThread worker(true, Host);
     {
         ScriptedPeer peer(Line, {{"r\r\n", {"Q9X-SUC\r\n"}}, {"l\r\n", {}, "", true}});
@@ -296,8 +317,11 @@ TEST_F(UpdateRunTest, LineGoneDuringTheFileFailsTheSendThenTheStartCommand)
     EXPECT_EQ(worker.UpdateLog->Strings.back(), "SendDataToPort error");
     EXPECT_FALSE(Host.Succeeded());
     EXPECT_EQ(ReadFileBytes(Dir / "logUpdate.txt"), "earlier run\r\n");
-    // One box for the failed file write, one for the start command.
-    EXPECT_EQ(Boxes.Texts(), (std::vector<std::string>{"COM Error", "COM Error"}));
+    // Neither the failed file write nor the start command shows a box of its own: both go to
+    // the observer, which tells the user once.
+    EXPECT_TRUE(Boxes.Texts().empty());
+    EXPECT_EQ(told.Codes, (std::vector<int>{9, 9}));
+    EXPECT_EQ(told.Outcomes, std::vector<RunOutcome>{RunOutcome::Error});
 }
 
 TEST_F(UpdateRunTest, ReadFailureEndsTheRunWithoutLog)

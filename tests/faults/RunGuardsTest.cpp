@@ -135,17 +135,27 @@ TEST(OneRunPerFolder, ASecondRunInTheSameFolderRefusesAndSendsNothing)
     EXPECT_EQ(s.RunCli(), 0) << s.Cli.Err;
 }
 
-// What descriptors 0, 1 and 2 of the zendrak-cli working in `runDir` point to; empty when no
-// such process is found.
+// Whether a process's arguments (/proc/PID/cmdline) hold `argument` as one of them.
+bool HasArgument(const std::string& cmdline, const std::string& argument)
+{
+    size_t start = 0;
+    for (size_t end; (end = cmdline.find('\0', start)) != std::string::npos; start = end + 1)
+        if (cmdline.compare(start, end - start, argument) == 0)
+            return true;
+    return false;
+}
+
+// What descriptors 0, 1 and 2 of the zendrak-cli working in `runDir` (given with -C) point to;
+// empty when no such process is found.
 std::vector<std::string> StandardDescriptorsOfCliIn(const std::string& runDir)
 {
     namespace fs = std::filesystem;
     std::error_code error;
     for (const auto& process : fs::directory_iterator("/proc", error)) {
-        std::error_code ignored;
-        if (fs::read_symlink(process.path() / "cwd", ignored) != runDir ||
+        if (!HasArgument(ReadWholeFile((process.path() / "cmdline").string()), runDir) ||
             ReadWholeFile((process.path() / "comm").string()) != "zendrak-cli\n")
             continue;
+        std::error_code ignored;
         std::vector<std::string> targets;
         for (const char* fd : {"0", "1", "2"})
             targets.push_back(fs::read_symlink(process.path() / "fd" / fd, ignored).string());

@@ -76,48 +76,6 @@ private slots:
         QCOMPARE(QDir::currentPath(), QDir(workspace.Path("firmware folder ä")).canonicalPath());
     }
 
-    void likelyCauseOfAFailedRun()
-    {
-        const std::string saving = Texts::StatusSaving;
-        const std::string saved = Texts::StatusSaved;
-        const std::string end = Texts::LogTerminated;
-        const std::string next = "Next file: /x/out.app";
-        const struct {
-            const char* Name;
-            std::vector<std::string> Entries;
-            RunFailure Cause;
-        } cases[] = {
-            {"no log", {}, RunFailure::LineLost},
-            {"silence",
-             {"Bitte warten... 16", Texts::StatusNoConnection, end},
-             RunFailure::NoConnection},
-            {"garbage while connecting",
-             {"SendRestart", Texts::LogConnectReadStuffLimit, end},
-             RunFailure::NoConnection},
-            {"refused", {Texts::StatusFileSent, Texts::StatusWrong, end}, RunFailure::FileRefused},
-            {"silent verdict",
-             {Texts::StatusFileSent, "ST_WAITRESULT readNothing 60", end},
-             RunFailure::LineLost},
-            {"send failed",
-             {Texts::StatusSendingFile4, Texts::LogSendDataToPortError, end},
-             RunFailure::LineLost},
-            {"never stored",
-             {saving, "ST_WAITSAVED readNothing 60", Texts::StatusReadError, end},
-             RunFailure::NothingStored},
-            {"first stored, second not",
-             {saving, saved, next, saving, end},
-             RunFailure::NothingStored},
-            {"stored, then garbage",
-             {saving, saved, next, "readStuff > 60", end},
-             RunFailure::LineLost},
-        };
-        for (const auto& c : cases) {
-            QVERIFY2(LikelyRunFailure(c.Entries, true) == c.Cause, c.Name);
-            QVERIFY(LikelyRunFailure(c.Entries, false) == RunFailure::LineLost);
-            QVERIFY(RunFailureAdvice(c.Cause).find("Reading logUpdate.txt") != std::string::npos);
-        }
-    }
-
     void detailsOfARun()
     {
         // The recorder gets the entries on the worker and the log's path at the end.

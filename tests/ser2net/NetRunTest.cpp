@@ -6,14 +6,12 @@
 // port map (COM7=rfc2217://...), as the window and the command line name it.
 #include "Ser2netServer.h"
 
-#include "FirmThread.h"
+#include "FirmwareFiles.h"
 #include "Messages.h"
-#include "PortErrors.h"
-#include "PortSettings.h"
+#include "PortProblem.h"
 #include "PtyPeer.h"
+#include "RunSession.h"
 #include "SimDriver.h"
-#include "TThread.h"
-#include "UpdateRun.h"
 #include "comm_port.h"
 
 #include <QCoreApplication>
@@ -26,6 +24,7 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -48,12 +47,13 @@ struct RunRecord {
     std::string Log;
     std::string Transcript;
     std::vector<std::string> Saved;
-    double Seconds = 0;           // from the start of the worker to its end
-    double SecondsAfterDrop = 0;  // from the dropped connection to the end
+    double Seconds = 0;                 // from the start of the worker to its end
+    double SecondsAfterDrop = 0;        // from the dropped connection to the end
+    std::vector<std::string> Problems;  // what the port's problems said
 };
 
-// Tells when the first file has been sent up to `bytes`.
-class ProgressMark : public RunObserver {
+// Tells when the first file has been sent up to `bytes`, and what the port's problem said.
+class ProgressMark : public SessionObserver {
 public:
     explicit ProgressMark(int64_t bytes) : Bytes(bytes) {}
     void FileProgress(const RunFile&, int64_t written, int64_t) override
@@ -61,10 +61,22 @@ public:
         if (Bytes >= 0 && written >= Bytes)
             Reached = true;
     }
+    void PortProblemFound(const PortProblem& problem) override
+    {
+        std::lock_guard lock(Lock);
+        Problems.push_back(problem.Description);
+    }
+    std::vector<std::string> Said()
+    {
+        std::lock_guard lock(Lock);
+        return Problems;
+    }
     std::atomic<bool> Reached{false};
 
 private:
     int64_t Bytes;
+    std::mutex Lock;
+    std::vector<std::string> Problems;
 };
 
 double SecondsBetween(Clock::time_point from, Clock::time_point to)
@@ -114,20 +126,14 @@ protected:
         ScopedPortMap map("COM7=" + device + "\n");
         std::filesystem::remove(Folder + "/logUpdate.txt");
 
-        UpdateRun run(Folder);
-        EXPECT_TRUE(run.ReadFiles());
         ProgressMark mark(dropAfter);
-        run.Observers.Add(mark);
-        ConfigureCommPort(run.Port, 7);
-        try {
-            run.Port.OpenCommPort();
-        } catch (const ECommError& error) {
-            ADD_FAILURE() << NameOf(via) << ": code " << int(error.Code) << " " << error.Detail;
-            return record;
-        }
-        std::atomic<bool> done{false};
-        auto* worker = TThread::Create<TFirmThread>(true, run);
-        worker->OnTerminate = [&done](TThread*) { done = true; };
+        SessionSettings settings;
+        settings.Port = PortSpec::Com(7);
+        settings.WorkFolder = Folder;
+        const auto files = FirmwareFiles::Read(Folder);
+        EXPECT_TRUE(files->Any());
+        RunSession session(
+            settings, [files] { return files; }, mark);
         const auto start = Clock::now();
         auto droppedAt = start;
         bool dropped = false;
@@ -135,7 +141,7 @@ protected:
         QEventLoop loop;
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [&] {
-            if (done || Clock::now() - start > std::chrono::minutes(3))
+            if (session.Ended() || Clock::now() - start > std::chrono::minutes(3))
                 loop.quit();
             if (!dropped && mark.Reached && via != Via::LocalPort) {
                 server.Kill();
@@ -144,16 +150,15 @@ protected:
             }
         });
         watch.start(5);
-        worker->Start();
+        session.Start();
         loop.exec();
-        TThread::WaitForAll();
+        EXPECT_TRUE(session.Ended()) << NameOf(via) << ": the run did not end";
+        session.Wait();  // the pause and the close, as after every run
         const auto end = Clock::now();
-        EXPECT_TRUE(done) << NameOf(via) << ": the run did not end";
         record.Seconds = SecondsBetween(start, end);
         record.SecondsAfterDrop = dropped ? SecondsBetween(droppedAt, end) : 0;
-        FirmClosePort(&run.Port, run.Files, {});  // the pause and the close, as after every run
-
-        record.Succeeded = run.Succeeded;
+        record.Succeeded = !session.Results().empty() && session.Results().back().Ok();
+        record.Problems = mark.Said();
         record.Log = ReadWholeFile(Folder + "/logUpdate.txt");
         if (dropAfter < 0) {
             EXPECT_EQ(simulator.Wait(15000), 0) << NameOf(via);
@@ -209,10 +214,9 @@ TEST_F(NetRun, AConnectionDroppedMidFileEndsTheRunAsAVanishedDevice)
         EXPECT_GT(dropped.SecondsAfterDrop, 0) << NameOf(via);
         EXPECT_LT(dropped.SecondsAfterDrop, 30) << NameOf(via);
         // The port's error names the server.
-        ASSERT_FALSE(Boxes.Boxes().empty()) << NameOf(via);
-        for (const MessageBoxRequest& box : Boxes.Boxes())
-            EXPECT_NE(box.Details.find("127.0.0.1"), std::string::npos) << box.Details;
-        Boxes.Clear();
+        ASSERT_FALSE(dropped.Problems.empty()) << NameOf(via);
+        for (const std::string& said : dropped.Problems)
+            EXPECT_NE(said.find("127.0.0.1"), std::string::npos) << said;
     }
 }
 

@@ -3,36 +3,47 @@
 
 #include "FirmFileSet.h"
 #include "Messages.h"
+#include "PortErrorAdvice.h"
 #include "Sleep.h"
 #include "SystemTexts.h"
 #include "comm_port.h"
 
+std::vector<MessageBoxRequest> ComErrorBoxes(int code, const std::string& selectedItemText)
+{
+    if (code == 8)
+        return {{Texts::ErrorOpenCom + selectedItemText, Texts::BoxCaption, MsgIcon::Warning, {}}};
+    if (code == 10)
+        return {{Texts::ErrorReadCom + selectedItemText, Texts::BoxCaption, MsgIcon::Warning, {}}};
+    return {{Texts::CommErrorDialog, Application().Title, MsgIcon::None, {}},
+            {Texts::ErrorCom + selectedItemText, Texts::BoxCaption, MsgIcon::Warning, {}}};
+}
+
 void ShowComError(int code, const std::string& selectedItemText)
 {
-    std::string message;
-    if (code == 8) {
-        message = Texts::ErrorOpenCom + selectedItemText;
-    } else if (code == 10) {
-        message = Texts::ErrorReadCom + selectedItemText;
-    } else {
-        message = Texts::ErrorCom + selectedItemText;
-        ShowMessage(Texts::CommErrorDialog);
+    for (const MessageBoxRequest& box : ComErrorBoxes(code, selectedItemText))
+        MessageBox(box.Text, box.Caption, box.Icon, box.Details);
+}
+
+std::optional<ECommError> ClosePortAfterRun(TCommPort* port, bool pause)
+{
+    try {
+        if (port != nullptr && port->PortOpen) {
+            if (pause)
+                Sleep(500);  // lets the receiver take in the last bytes before the line goes
+            port->CloseCommPort();
+        }
+    } catch (const ECommError& error) {
+        return error;  // code 11: the port counts as open and the next close tries again
     }
-    MessageBox(message, Texts::BoxCaption, MsgIcon::Warning);
+    return std::nullopt;
 }
 
 void FirmClosePort(TCommPort* port, FirmFileSet& files,
                    const std::function<void(bool enable)>& enableControls)
 {
-    try {
-        if (port != nullptr && port->PortOpen) {
-            Sleep(500);  // lets the receiver take in the last bytes before the line goes
-            port->CloseCommPort();
-        }
-    } catch (const ECommError&) {
-        // Code 11: its "COM Error" box was shown when it was made; the port counts as open and
-        // the next close tries again.
-    }
+    if (const std::optional<ECommError> error = ClosePortAfterRun(port))
+        MessageBox(Texts::ComErrorBoxText, Texts::ComErrorBoxCaption, MsgIcon::Warning,
+                   PortErrorAdvice(*error));
     files.ReleaseFirmFiles();
     if (enableControls)
         enableControls(true);

@@ -10,16 +10,27 @@
 
 uint8_t ComPortNumber = 1;
 
+SavedPortNumber ReadSavedPortNumber(const std::string& folder)
+{
+    const std::string path =
+        folder.empty() ? Texts::SettingsFileName : folder + "/" + Texts::SettingsFileName;
+    // Only the first byte counts; a second one read tells nothing but that there is more.
+    const SmallFileRead file = ReadSmallFile(path, 1);
+    SavedPortNumber saved;
+    if (file.Status != SmallFileStatus::Ok && file.Status != SmallFileStatus::TooLarge)
+        saved.Unreadable = true;
+    else if (!file.Bytes.empty())
+        saved.Number = static_cast<uint8_t>(file.Bytes[0]);
+    return saved;
+}
+
 void ReadPortSettings()
 {
-    // Only the first byte counts; a second one read tells nothing but that there is more.
-    const SmallFileRead file = ReadSmallFile(Texts::SettingsFileName, 1);
-    if (file.Status != SmallFileStatus::Ok && file.Status != SmallFileStatus::TooLarge) {
+    const SavedPortNumber saved = ReadSavedPortNumber({});
+    if (saved.Unreadable)
         MessageBox(Texts::ErrorOpenSettings, Texts::BoxCaption, MsgIcon::Warning);
-        return;
-    }
-    if (!file.Bytes.empty())
-        ComPortNumber = static_cast<uint8_t>(file.Bytes[0]);
+    else if (saved.Number)
+        ComPortNumber = *saved.Number;
 }
 
 bool WritePortSettings(uint8_t number)

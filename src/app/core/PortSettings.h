@@ -13,6 +13,14 @@ class TCommPort;
 extern uint8_t ComPortNumber;
 inline constexpr int32_t LinkBaudRate = 115200;
 
+// The settings file of a folder, read into a value: its first byte, or why there is none.
+struct SavedPortNumber {
+    std::optional<uint8_t> Number;  // nothing: an empty file, or none that could be read
+    bool Unreadable = false;        // missing, no regular file, or cannot be opened
+};
+// `folder` empty: the current directory.
+SavedPortNumber ReadSavedPortNumber(const std::string& folder);
+
 // Reads the settings file's first byte into ComPortNumber. A file that cannot be opened or is
 // no regular file (a directory, FIFO, device) shows the "Error open Zendrak.dat !!!" box and
 // leaves the number as it is; an empty file is no error.

@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: MIT
+// FirmwareFiles: the firmware files of a working folder (font.app, decoder.app, out.app), read
+// whole once. The runs of a group share one set read-only; a production line reads a new one
+// for each run. Each run walks the set with a cursor of its own (see SessionHost).
+#pragma once
+
+#include "FirmFileSet.h"
+#include "RunObserver.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class FirmwareFiles {
+public:
+    // Looks the files up in `folder` (absolute, no "/" at the end) and reads them.
+    static std::shared_ptr<const FirmwareFiles> Read(const std::string& folder);
+
+    const std::string& Folder() const { return Set.Folder; }
+    // At least one file could be read.
+    bool Any() const { return AnyRead; }
+    // A listed file that cannot be used (locked, unreadable, too large): no run may start.
+    const FirmFileProblem& Problem() const { return Set.Problem; }
+    // The files to send in their order, with size, SHA-256 and the bytes that will go out.
+    const std::vector<RunFile>& ToSend() const { return Files; }
+    // The firmware names not there (paths), and those there but empty (not sent).
+    const std::vector<std::string>& Missing() const { return MissingPaths; }
+    const std::vector<std::string>& Empty() const { return EmptyPaths; }
+
+    // The set itself: names and sizes to copy for a cursor, buffers to read.
+    const FirmFileSet& Blocks() const { return Set; }
+
+private:
+    FirmFileSet Set;
+    bool AnyRead = false;
+    std::vector<RunFile> Files;
+    std::vector<std::string> MissingPaths;
+    std::vector<std::string> EmptyPaths;
+};

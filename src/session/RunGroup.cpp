@@ -1,0 +1,206 @@
+// SPDX-License-Identifier: MIT
+#include "RunGroup.h"
+
+#include "FirmFileReader.h"
+#include "RunFiles.h"
+#include "RunStart.h"
+#include "SystemTexts.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+std::string Reason(int error)
+{
+    const char* text = ::strerrordesc_np(error);
+    return text ? text : "error " + std::to_string(error);
+}
+
+// The folder as the system names it (links resolved), as the current directory would name it:
+// the paths in the update log are the same either way. Empty, with errno, when it cannot be a
+// working folder (missing, no folder, not to be entered).
+std::string RealFolder(const std::string& folder)
+{
+    if (folder.empty())
+        return CurrentDirectory();
+    char* real = ::realpath(folder.c_str(), nullptr);
+    if (!real)
+        return {};
+    std::string path(real);
+    std::free(real);
+    const int fd = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    ::close(fd);
+    if (::access(path.c_str(), X_OK) != 0)
+        return {};
+    return path;
+}
+
+}  // namespace
+
+std::string FindPortConflict(
+    const std::vector<PortSpec>& ports,
+    const std::function<std::optional<std::string>(const PortSpec&)>& deviceOf)
+{
+    if (ports.size() < 2)
+        return {};
+    std::vector<std::optional<std::string>> devices;
+    for (size_t i = 0; i < ports.size(); ++i) {
+        const PortSpec& port = ports[i];
+        const std::string folder = port.FolderName();
+        if (folder.empty())
+            return "-p: " + port.Text() + " names no device a log folder can be named after";
+        devices.push_back(deviceOf ? deviceOf(port) : std::nullopt);
+        for (size_t j = 0; j < i; ++j) {
+            const PortSpec& other = ports[j];
+            if (other == port)
+                return "-p: " + port.Text() + " is named twice";
+            if (devices[i] && devices[j] == devices[i])
+                return "-p: " + other.Text() + " and " + port.Text() + " are the same device " +
+                       *devices[i];
+            if (other.FolderName() == folder)
+                return "-p: " + other.Text() + " and " + port.Text() +
+                       " would write their logs into the same folder " + folder;
+        }
+    }
+    return {};
+}
+
+std::optional<std::string> CurrentDeviceOf(const PortSpec& port)
+{
+    if (port.Type() == PortSpec::Kind::Network)
+        return port.Text();
+    const PortResolution resolution = port.Resolve();
+    if (!resolution.Device)
+        return std::nullopt;
+    char* real = ::realpath(resolution.Device->c_str(), nullptr);
+    if (!real)
+        return std::nullopt;
+    std::string resolved(real);
+    std::free(real);
+    return resolved;
+}
+
+RunGroup::RunGroup(GroupSettings settings) : Settings(std::move(settings)) {}
+
+RunGroup::~RunGroup()
+{
+    if (Sessions.empty())
+        return;
+    CancelAll();
+    Wait();
+}
+
+GroupProblem RunGroup::TakeFolder()
+{
+    Folder = RealFolder(Settings.WorkFolder);
+    if (Folder.empty())
+        return {GroupProblem::Kind::Folder,
+                (Settings.WorkFolder.empty() ? "cannot use the current directory"
+                                             : "cannot change into " + Settings.WorkFolder) +
+                    ": " + Reason(errno)};
+    // One command per folder, from before the files are read until every log is written.
+    switch (Lock.Take(Folder)) {
+    case FolderLock::Result::Taken:
+    case FolderLock::Result::Unlocked: return {};
+    case FolderLock::Result::Busy: return {GroupProblem::Kind::Busy, Texts::AnotherUpdateRunning};
+    case FolderLock::Result::Failed: break;
+    }
+    return {GroupProblem::Kind::NotLockable, FolderLockProblemText(Folder, Lock.Error())};
+}
+
+GroupProblem RunGroup::ReadFiles()
+{
+    SharedFiles = FirmwareFiles::Read(Folder);
+    if (!SharedFiles->Problem().Empty())
+        return {GroupProblem::Kind::FileProblem, FirmFileProblemText(SharedFiles->Problem())};
+    if (!SharedFiles->Any())
+        return {GroupProblem::Kind::NoFiles,
+                "no firmware file (font.app, decoder.app, out.app) in this directory; nothing "
+                "was sent and no log was written."};
+    return {};
+}
+
+SessionSettings RunGroup::SessionFor(const PortSpec& port, size_t count) const
+{
+    SessionSettings session;
+    session.Port = port;
+    session.WorkFolder = Folder;
+    if (count > 1)
+        session.PortFolder = port.FolderName();
+    session.WaitSeconds = Settings.WaitSeconds;
+    session.WaitSavedLimit = Settings.WaitSavedLimit;
+    return session;
+}
+
+std::vector<ProtectedFile> RunGroup::OwnFiles(const std::vector<PortSpec>& ports) const
+{
+    std::vector<std::string> logFolders, devices;
+    for (const PortSpec& port : ports) {
+        if (ports.size() > 1)
+            logFolders.push_back(Folder + "/" + port.FolderName());
+        if (const PortResolution to = port.Resolve(); to.Device)
+            devices.push_back(*to.Device);
+    }
+    return RunOwnFiles(Folder, logFolders, devices);
+}
+
+void RunGroup::Start(const std::vector<PortSpec>& ports,
+                     const std::vector<SessionObserver*>& observers,
+                     const std::function<std::string(size_t)>& beforeFirstByte)
+{
+    const std::shared_ptr<const FirmwareFiles> files = SharedFiles;
+    for (size_t i = 0; i < ports.size(); ++i) {
+        auto session = std::make_unique<RunSession>(
+            SessionFor(ports[i], ports.size()), [files] { return files; }, *observers.at(i));
+        if (beforeFirstByte)
+            session->BeforeFirstByte = [beforeFirstByte, i] { return beforeFirstByte(i); };
+        session->OnEnded = [this] {
+            if (--Running == 0)
+                AllEnded.Finish();
+        };
+        Sessions.push_back(std::move(session));
+    }
+    Running = Sessions.size();
+    if (Sessions.empty())
+        AllEnded.Finish();
+    for (const auto& session : Sessions) {
+        if (Cancelled)
+            session->Cancel();
+        session->Start();
+    }
+}
+
+void RunGroup::CancelAll()
+{
+    Cancelled = true;
+    for (const auto& session : Sessions)
+        session->Cancel();
+}
+
+void RunGroup::Cancel(size_t index)
+{
+    Sessions.at(index)->Cancel();
+}
+
+void RunGroup::Wait()
+{
+    AllEnded.Wait();
+    for (const auto& session : Sessions)
+        session->Wait();
+}
+
+std::vector<RunResult> RunGroup::Results() const
+{
+    std::vector<RunResult> results;
+    for (const auto& session : Sessions)
+        if (!session->Results().empty())
+            results.push_back(session->Results().back());
+    return results;
+}

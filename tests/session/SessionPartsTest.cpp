@@ -1,0 +1,369 @@
+// SPDX-License-Identifier: MIT
+// The session layer's values, each as a table: ports as users write them, ports that are one
+// receiver, port problems and the boxes they become, the causes of a failed run, the exit
+// status of results, and the log folder of a port.
+#include "ExitStatus.h"
+#include "PortLogFolder.h"
+#include "PortProblem.h"
+#include "PortSpec.h"
+#include "RunCause.h"
+#include "RunGroup.h"
+#include "SystemTexts.h"
+#include "comm_port.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh folder for one test, removed with it.
+struct TempFolder {
+    TempFolder()
+    {
+        char pattern[] = "/tmp/zendrak-session-XXXXXX";
+        Path = ::mkdtemp(pattern);
+    }
+    ~TempFolder() { fs::remove_all(Path); }
+    std::string Path;
+};
+
+TEST(PortSpec, EachWayToWriteAPort)
+{
+    const struct {
+        const char* Text;
+        bool Valid;
+        PortSpec::Kind Kind;
+        const char* Shown;   // as messages name it
+        const char* Folder;  // its log folder
+    } cases[] = {
+        {"COM3", true, PortSpec::Kind::ComNumber, "COM3", "COM3"},
+        {"com12", true, PortSpec::Kind::ComNumber, "COM12", "COM12"},
+        {"COM255", true, PortSpec::Kind::ComNumber, "COM255", "COM255"},
+        {"/dev/ttyUSB0", true, PortSpec::Kind::DevicePath, "/dev/ttyUSB0", "ttyUSB0"},
+        {"/dev/serial/by-id/usb-x", true, PortSpec::Kind::DevicePath, "/dev/serial/by-id/usb-x",
+         "usb-x"},
+        {"/dev/..", true, PortSpec::Kind::DevicePath, "/dev/..", ""},
+        {"/", true, PortSpec::Kind::DevicePath, "/", ""},
+        {"rfc2217://bench-3:3001", true, PortSpec::Kind::Network, "rfc2217://bench-3:3001",
+         "bench-3_3001"},
+        {"TCP://10.0.0.7:3002", true, PortSpec::Kind::Network, "tcp://10.0.0.7:3002",
+         "10.0.0.7_3002"},
+        {"tcp://[::1]:3002", true, PortSpec::Kind::Network, "tcp://[::1]:3002", "__1_3002"},
+        {"COM0", false, {}, "", ""},
+        {"COM256", false, {}, "", ""},
+        {"COM01", false, {}, "", ""},
+        {"LPT1", false, {}, "", ""},
+        {"ttyUSB0", false, {}, "", ""},
+        {"", false, {}, "", ""},
+        {"telnet://host:1", false, {}, "", ""},
+        {"tcp://host", false, {}, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Text);
+        std::string error;
+        const std::optional<PortSpec> port = PortSpec::Parse(c.Text, &error);
+        ASSERT_EQ(port.has_value(), c.Valid) << error;
+        if (!c.Valid) {
+            EXPECT_NE(error.find(c.Text), std::string::npos) << error;
+            continue;
+        }
+        EXPECT_EQ(port->Type(), c.Kind);
+        EXPECT_EQ(port->Text(), c.Shown);
+        EXPECT_EQ(port->FolderName(), c.Folder);
+    }
+    EXPECT_EQ(PortSpec::Com(7).Text(), "COM7");
+    EXPECT_EQ(PortSpec::Com(7), *PortSpec::Parse("com7"));
+}
+
+struct ConflictCase {
+    const char* Name;
+    std::vector<std::string> Ports;
+    const char* Error;  // a part of the error; empty: none
+};
+
+class PortConflicts : public ::testing::TestWithParam<ConflictCase> {};
+
+TEST_P(PortConflicts, OneReceiverIsNeverNamedTwice)
+{
+    // COM1 and /dev/a lead to one device; COM9 is not plugged in.
+    const std::map<std::string, std::string> devices = {{"COM1", "/dev/ttyUSB0"},
+                                                        {"/dev/a", "/dev/ttyUSB0"},
+                                                        {"COM2", "/dev/ttyUSB1"},
+                                                        {"/dev/ttyUSB1", "/dev/ttyUSB1"},
+                                                        {"/dev/x/ttyS0", "/dev/x/ttyS0"}};
+    std::vector<PortSpec> ports;
+    for (const std::string& text : GetParam().Ports)
+        ports.push_back(*PortSpec::Parse(text));
+    const std::string error = FindPortConflict(ports, [&](const PortSpec& port) {
+        const auto found = devices.find(port.Text());
+        return found == devices.end() ? std::nullopt : std::optional<std::string>(found->second);
+    });
+    if (*GetParam().Error)
+        EXPECT_NE(error.find(GetParam().Error), std::string::npos) << error;
+    else
+        EXPECT_EQ(error, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ports, PortConflicts,
+    ::testing::Values(
+        ConflictCase{"ComNumbersAndPaths", {"COM1", "com2", "/dev/x/ttyS0", "COM9"}, ""},
+        ConflictCase{"SameNameTwice", {"COM2", "/dev/x/ttyS0", "com2"}, "COM2 is named twice"},
+        ConflictCase{"TwoNamesOneDevice", {"COM1", "/dev/a"}, "the same device /dev/ttyUSB0"},
+        ConflictCase{"ComAndItsDevicePath", {"/dev/ttyUSB1", "COM2"}, "the same device"},
+        ConflictCase{"UnknownDevicesAreNotAlike", {"COM9", "COM8"}, ""},
+        ConflictCase{"OneFolderForTwoLogs", {"/dev/x/ttyS0", "/dev/y/ttyS0"}, "same folder ttyS0"},
+        ConflictCase{"NoBaseName", {"/dev/x/", "COM1"}, "names no device"},
+        ConflictCase{"OnePortNeedsNoFolder", {"/dev/x/"}, ""},
+        ConflictCase{"SameServerTwice",
+                     {"tcp://bench:3001", "rfc2217://bench:3001"},
+                     "same folder bench_3001"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(ExitStatus, FromTheResultsOfEveryPort)
+{
+    using O = RunResult::Outcome;
+    const struct {
+        std::vector<O> Outcomes;
+        int Signal;
+        int Exit;
+    } cases[] = {
+        {{O::Ok}, 0, ExitStatus::Ok},
+        {{O::Ok, O::Ok, O::Ok}, 0, 0},
+        {{O::Error}, 0, ExitStatus::UpdateError},
+        {{O::Ok, O::Error, O::Ok}, 0, 1},
+        {{O::NotOpened}, 0, ExitStatus::Usage},
+        {{O::Ok, O::NotOpened}, 0, 2},
+        {{O::Error, O::NotOpened, O::Error}, 0, 2},
+        {{O::Cancelled}, SIGINT, 130},
+        {{O::Cancelled, O::NotOpened}, SIGTERM, 143},
+        {{O::Ok, O::Cancelled}, SIGINT, 130},
+        // A cancel that came after every run had ended changes nothing.
+        {{O::Ok}, SIGINT, 0},
+        {{O::Ok, O::Error}, SIGTERM, 1},
+        // A cancel without a signal (a window's button) is a failed update.
+        {{O::Cancelled}, 0, 1},
+        {{}, 0, 2},
+    };
+    for (const auto& c : cases) {
+        std::vector<RunResult> results;
+        for (const O outcome : c.Outcomes) {
+            results.emplace_back();
+            results.back().End = outcome;
+        }
+        EXPECT_EQ(ExitStatusOf(results, c.Signal), c.Exit)
+            << c.Outcomes.size() << " results, signal " << c.Signal;
+    }
+}
+
+TEST(RunCause, LikelyCauseOfAFailedRun)
+{
+    const std::string saving = Texts::StatusSaving;
+    const std::string saved = Texts::StatusSaved;
+    const std::string end = Texts::LogTerminated;
+    const std::string next = "Next file: /x/out.app";
+    const struct {
+        const char* Name;
+        std::vector<std::string> Entries;
+        RunCause Cause;
+        const char* Key;
+    } cases[] = {
+        {"no log", {}, RunCause::LineLost, "line_lost"},
+        {"silence",
+         {"Bitte warten... 16", Texts::StatusNoConnection, end},
+         RunCause::NoConnection,
+         "no_connection"},
+        {"garbage while connecting",
+         {"SendRestart", Texts::LogConnectReadStuffLimit, end},
+         RunCause::NoConnection,
+         "no_connection"},
+        {"refused", {Texts::StatusFileSent, Texts::StatusWrong, end}, RunCause::Refused, "refused"},
+        {"silent verdict",
+         {Texts::StatusFileSent, "ST_WAITRESULT readNothing 60", end},
+         RunCause::LineLost,
+         "line_lost"},
+        {"send failed",
+         {Texts::StatusSendingFile4, Texts::LogSendDataToPortError, end},
+         RunCause::LineLost,
+         "line_lost"},
+        {"never stored",
+         {saving, "ST_WAITSAVED readNothing 60", Texts::StatusReadError, end},
+         RunCause::NotStored,
+         "not_stored"},
+        {"first stored, second not",
+         {saving, saved, next, saving, end},
+         RunCause::NotStored,
+         "not_stored"},
+        {"stored, then garbage",
+         {saving, saved, next, "readStuff > 60", end},
+         RunCause::LineLost,
+         "line_lost"},
+        {"cancelled while refused",
+         {Texts::StatusWrong, Texts::LogUpdateCancelled, end},
+         RunCause::Cancelled,
+         "cancelled"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        EXPECT_EQ(LikelyRunCause(c.Entries, false), c.Cause);
+        EXPECT_EQ(LikelyRunCause(c.Entries, true), RunCause::LineLost);  // a port error ended it
+        EXPECT_STREQ(CauseKey(c.Cause), c.Key);
+        EXPECT_NE(CauseAdvice(c.Cause), "");
+        if (c.Cause != RunCause::Cancelled) {
+            EXPECT_NE(CauseAdvice(c.Cause).find("Reading logUpdate.txt"), std::string::npos);
+        }
+    }
+    EXPECT_STREQ(CauseKey(RunCause::None), "");
+    EXPECT_EQ(CauseAdvice(RunCause::None), "");
+}
+
+TEST(PortProblem, KindDescriptionAndBoxes)
+{
+    TempFolder home;
+    const std::string map = home.Path + "/zendrak/ports";
+    fs::create_directories(home.Path + "/zendrak");
+    std::ofstream(map) << "COM4=/dev/zendrak-missing\n";
+    ::setenv("XDG_CONFIG_HOME", home.Path.c_str(), 1);
+    ::setenv("ZENDRAK_NO_PORT_DETECTION", "1", 1);
+    struct Case {
+        const char* Name;
+        PortSpec Port;
+        uint8_t Code;
+        int Errno;
+        std::vector<PortHolder> Holders;
+        bool Opening;
+        PortProblem::Kind Kind;
+        const char* Described;           // the start of the description
+        std::vector<std::string> Boxes;  // the boxes' texts, in order
+    };
+    const Case cases[] = {
+        {"NotInTheMap",
+         PortSpec::Com(9),
+         8,
+         ENOENT,
+         {},
+         true,
+         PortProblem::Kind::NotMapped,
+         "COM9 is not in the port map",
+         {"COM Error", "Error open, COM COM9"}},
+        {"MappedDeviceMissing",
+         PortSpec::Com(4),
+         8,
+         ENOENT,
+         {},
+         true,
+         PortProblem::Kind::CannotOpen,
+         "COM4 (/dev/zendrak-missing): No such file or directory.",
+         {"COM Error", "Error open, COM COM4"}},
+        {"Held",
+         *PortSpec::Parse("/dev/ttyUSB0"),
+         8,
+         EBUSY,
+         {{42, "minicom"}},
+         true,
+         PortProblem::Kind::Held,
+         "/dev/ttyUSB0: Device or resource busy. The port is open in minicom (process 42).",
+         {"COM Error", "Error open, COM /dev/ttyUSB0"}},
+        // Not a terminal: the plain dialog comes between, and the advice names no port map only.
+        {"NoSerialDevice",
+         *PortSpec::Parse("/dev/null"),
+         14,
+         ENOTTY,
+         {},
+         true,
+         PortProblem::Kind::CannotOpen,
+         "/dev/null: Inappropriate ioctl for device. The port names something that is not a "
+         "serial device. Name",
+         {"COM Error", "Comm Error: ", "Error COM/dev/null"}},
+        {"GoneDuringTheRun",
+         PortSpec::Com(4),
+         10,
+         EIO,
+         {},
+         false,
+         PortProblem::Kind::Vanished,
+         "COM4 (/dev/zendrak-missing): Input/output error.",
+         {"COM Error"}},
+        {"WriteTimedOut",
+         PortSpec::Com(4),
+         9,
+         ETIMEDOUT,
+         {},
+         false,
+         PortProblem::Kind::WriteFailed,
+         "COM4 (/dev/zendrak-missing): Connection timed out.",
+         {"COM Error"}},
+        {"NoSystemError",
+         PortSpec::Com(4),
+         7,
+         0,
+         {},
+         false,
+         PortProblem::Kind::Other,
+         "COM4 (/dev/zendrak-missing): the port could not be set up (error code 7).",
+         {"COM Error"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        errno = c.Errno;
+        const ECommError error(c.Code, c.Holders);
+        const PortProblem problem = PortProblemOf(c.Port, error, c.Opening);
+        EXPECT_EQ(problem.What, c.Kind);
+        EXPECT_EQ(problem.Port, c.Port.Text());
+        EXPECT_EQ(problem.Description.rfind(c.Described, 0), 0u) << problem.Description;
+        std::vector<std::string> texts;
+        for (const MessageBoxRequest& box : PortProblemBoxes(problem))
+            texts.push_back(box.Text);
+        EXPECT_EQ(texts, c.Boxes);
+        // The "COM Error" box carries what the CLI says as its details.
+        EXPECT_EQ(PortProblemBoxes(problem)[0].Details, problem.Description);
+        EXPECT_EQ(PortProblemBoxes(problem)[0].Caption, Texts::ComErrorBoxCaption);
+    }
+    ::unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(PortLogFolder, OnlyARealFolderOfTheWorkingFolder)
+{
+    TempFolder work;
+    const std::string elsewhere = work.Path + "/elsewhere";
+    fs::create_directory(elsewhere);
+    fs::create_directory(work.Path + "/COM2");
+    fs::create_directory_symlink(elsewhere, work.Path + "/COM5");
+    std::ofstream(work.Path + "/COM6") << "a file";
+    ::symlink((work.Path + "/nowhere").c_str(), (work.Path + "/COM7").c_str());
+    const struct {
+        const char* Name;
+        const char* Problem;  // a part of it; empty: usable
+    } cases[] = {
+        {"COM1", ""},  // made
+        {"COM2", ""},  // there already
+        {"COM5", "is a symbolic link"},
+        {"COM6", "is a file"},
+        {"COM7", "is a symbolic link"},
+        {"..", "not a folder name"},
+        {"a/b", "not a folder name"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string problem = PreparePortLogFolder(work.Path, c.Name);
+        if (*c.Problem)
+            EXPECT_NE(problem.find(c.Problem), std::string::npos) << problem;
+        else
+            EXPECT_EQ(problem, "");
+    }
+    EXPECT_TRUE(fs::is_directory(work.Path + "/COM1"));
+    EXPECT_TRUE(fs::is_empty(elsewhere));  // nothing made through the link
+    EXPECT_FALSE(fs::exists(work.Path + "/nowhere"));
+    EXPECT_NE(PreparePortLogFolder(work.Path + "/missing", "COM1"), "");
+}
+
+}  // namespace
