@@ -77,12 +77,14 @@ PortResolution PortSpec::Resolve() const
     return {lookup.Device, lookup.Problem};
 }
 
-bool PortSpec::Present() const
+bool PortSpec::Present(bool askServer) const
 {
     const PortResolution resolution = Resolve();
     if (!resolution.Device)
         return false;
     if (LooksLikeNetAddress(*resolution.Device)) {
+        if (!askServer)
+            return true;
         const std::optional<NetAddress> address = ParseNetAddress(*resolution.Device);
         return address && NetServerAccepts(*address);
     }

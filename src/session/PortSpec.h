@@ -39,8 +39,10 @@ public:
     // Where it leads now: a COM number through the port map (which may name a device or a
     // network address), a device path or an address as written.
     PortResolution Resolve() const;
-    // Whether it is there now: the device exists, or the server accepts a connection.
-    bool Present() const;
+    // Whether it is there now: the device exists, or the server accepts a connection. Without
+    // `askServer` a port on another machine counts as there, as the port map lists it (only
+    // the open tells, and nobody waits for a server that does not answer).
+    bool Present(bool askServer = true) const;
     // Sets the port up for the receiver before it is opened: its name, 115200 baud, 8 data
     // bits, no parity, one stop bit. Raises ECommError as the setters do (6 on an open port).
     void Configure(TCommPort& port) const;

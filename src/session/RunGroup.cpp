@@ -21,10 +21,9 @@ std::string Reason(int error)
     return text ? text : "error " + std::to_string(error);
 }
 
-// The folder as the system names it (links resolved), as the current directory would name it:
-// the paths in the update log are the same either way. Empty, with errno, when it cannot be a
-// working folder (missing, no folder, not to be entered).
-std::string RealFolder(const std::string& folder)
+}  // namespace
+
+std::string RealWorkFolder(const std::string& folder)
 {
     if (folder.empty())
         return CurrentDirectory();
@@ -41,8 +40,6 @@ std::string RealFolder(const std::string& folder)
         return {};
     return path;
 }
-
-}  // namespace
 
 std::string FindPortConflict(
     const std::vector<PortSpec>& ports,
@@ -99,7 +96,7 @@ RunGroup::~RunGroup()
 
 GroupProblem RunGroup::TakeFolder()
 {
-    Folder = RealFolder(Settings.WorkFolder);
+    Folder = RealWorkFolder(Settings.WorkFolder);
     if (Folder.empty())
         return {GroupProblem::Kind::Folder,
                 (Settings.WorkFolder.empty() ? "cannot use the current directory"

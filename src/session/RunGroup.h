@@ -39,6 +39,11 @@ std::string FindPortConflict(
     const std::function<std::optional<std::string>(const PortSpec&)>& deviceOf);
 // The real path of the device a port leads to now; nothing when none is known yet.
 std::optional<std::string> CurrentDeviceOf(const PortSpec& port);
+// A working folder as the system names it (links resolved), as the current directory would name
+// it: the paths in the update log are the same either way. Empty: the current directory. The
+// result is empty, with errno, when it cannot be a working folder (missing, no folder, not to
+// be entered).
+std::string RealWorkFolder(const std::string& folder);
 
 class RunGroup {
 public:

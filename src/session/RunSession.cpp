@@ -155,14 +155,20 @@ RunResult RunSession::RunOnce(const RunIndex& index)
     };
 
     // Held by pointer: its destructor may raise, a session's may not.
-    auto port = std::make_unique<TCommPort>();
-    // A device waited for may have only just appeared: udev sets its mode a moment later.
-    const auto settle = Config.WaitSeconds > 0 ? DeviceSettleTime : std::chrono::milliseconds(0);
-    if (const std::optional<PortProblem> problem = OpenReceiverPort(
-            *port, Config.Port, settle, [this] { return CancelRequested.load(); })) {
-        Observer.PortProblemFound(*problem);
-        result.Problem = problem;
-        return finish(Unbegun(result, RunResult::Outcome::NotOpened, problem->Description));
+    std::unique_ptr<TCommPort> ownPort;
+    TCommPort* port = OpenedPort;
+    if (!port) {
+        ownPort = std::make_unique<TCommPort>();
+        port = ownPort.get();
+        // A device waited for may have only just appeared: udev sets its mode a moment later.
+        const auto settle =
+            Config.WaitSeconds > 0 ? DeviceSettleTime : std::chrono::milliseconds(0);
+        if (const std::optional<PortProblem> problem = OpenReceiverPort(
+                *port, Config.Port, settle, [this] { return CancelRequested.load(); })) {
+            Observer.PortProblemFound(*problem);
+            result.Problem = problem;
+            return finish(Unbegun(result, RunResult::Outcome::NotOpened, problem->Description));
+        }
     }
     if (const PortResolution resolution = Config.Port.Resolve(); resolution.Device)
         result.Device = *resolution.Device;
@@ -174,13 +180,13 @@ RunResult RunSession::RunOnce(const RunIndex& index)
     if (refused.empty() && BeforeFirstByte)
         refused = BeforeFirstByte();
     if (!refused.empty() || CancelRequested) {
-        ClosePortAfterRun(port.get(), false);  // nothing was sent: no pause
+        ClosePortAfterRun(port, false);  // nothing was sent: no pause
         return finish(refused.empty() ? Unbegun(result, RunResult::Outcome::Cancelled,
                                                 CauseAdvice(RunCause::Cancelled))
                                       : Unbegun(result, RunResult::Outcome::NotOpened, refused));
     }
 
-    SessionHost host(files, *port, Observer, Config.LogPath());
+    SessionHost host(files, *port, Observer, Config.LogPath(), Display);
     TFirmThread worker(true, host, Config.WaitSavedLimit);
     {
         std::lock_guard lock(CancelLock);
@@ -199,7 +205,7 @@ RunResult RunSession::RunOnce(const RunIndex& index)
         Worker = nullptr;
     }
     // The receiver takes in the last bytes before the line goes; the pause is this thread's.
-    if (ClosePortAfterRun(port.get(), true))
+    if (ClosePortAfterRun(port, true))
         result.Warning = "the port could not be closed";
 
     const RunRecord& record = host.Record;

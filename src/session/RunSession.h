@@ -32,6 +32,9 @@
 #include <thread>
 #include <vector>
 
+class RunDisplay;
+class TCommPort;
+
 struct SessionSettings {
     PortSpec Port = PortSpec::Com(1);
     // Absolute: where the firmware files are and, by default, where the log goes.
@@ -66,6 +69,13 @@ public:
     std::function<std::string()> BeforeFirstByte;
     // Called on the session's thread as its very last act. Set before Start.
     std::function<void()> OnEnded;
+    // A port its caller has set up and opened already (the window opens its own, and keeps the
+    // object for its life): the run uses it instead of opening one, and closes it after the run
+    // as its own. Set before Start.
+    TCommPort* OpenedPort = nullptr;
+    // Shows the run as the window's worker host has always shown it (may be null). Set before
+    // Start.
+    RunDisplay* Display = nullptr;
 
     void Start();
     // From any thread: a wait for the device ends at once, a run stops at its next safe point

@@ -56,14 +56,29 @@ std::optional<ECommError> RunRecord::FirstPortError() const
 }
 
 SessionHost::SessionHost(std::shared_ptr<const FirmwareFiles> files, TCommPort& port,
-                         RunObserver& observer, std::string logPath)
-    : Files(std::move(files)), Port(port), LogPath(std::move(logPath))
+                         RunObserver& observer, std::string logPath, RunDisplay* display)
+    : Files(std::move(files)), Port(port), LogPath(std::move(logPath)), Display(display)
 {
     Cursor.Folder = Files->Folder();
     Cursor.FirmFileNames = Files->Blocks().FirmFileNames;
     Cursor.FirmFileSizes = Files->Blocks().FirmFileSizes;
+    if (Display)
+        Cursor.ShowStatusText = [this](const std::string& path) { Display->ShowFileName(path); };
     Observers.Add(Record);
     Observers.Add(observer);
+}
+
+void SessionHost::SetProgressPosition(int position)
+{
+    if (Display)
+        Display->SetProgressPosition(position);
+}
+
+void SessionHost::SetUpdateSucceeded(bool succeeded)
+{
+    Succeeded = succeeded;
+    if (Display)
+        Display->SetUpdateSucceeded(succeeded);
 }
 
 const uint8_t* SessionHost::GetFileBuffer(int32_t type)

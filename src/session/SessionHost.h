@@ -3,6 +3,7 @@
 // the firmware files (shared read-only, walked with a cursor of this run's own), its observer
 // and the place of its update log. It also keeps what the session needs to know of the run
 // afterwards (RunRecord): the log entries, the files stored, the first port error, the log.
+// A window that shows a run as its own worker's host always has gives a RunDisplay.
 #pragma once
 
 #include "FirmHost.h"
@@ -40,14 +41,27 @@ private:
     std::optional<ECommError> FirstError;
 };
 
+// What a window shows of a run the way its worker's host always has: the progress bar's position
+// and the success flag as the engine hands them over (on the user-interface thread, or from the
+// run's thread at its end, carried out there while the run waits), and the path of each file as
+// the run takes it up, as the status text (also carried out while the run waits).
+class RunDisplay {
+public:
+    virtual ~RunDisplay() = default;
+    virtual void SetProgressPosition(int position) = 0;
+    virtual void SetUpdateSucceeded(bool succeeded) = 0;
+    virtual void ShowFileName(const std::string& path) = 0;
+};
+
 class SessionHost : public TFirmHost {
 public:
+    // `display` may be null: the run is shown through the observer alone.
     SessionHost(std::shared_ptr<const FirmwareFiles> files, TCommPort& port, RunObserver& observer,
-                std::string logPath);
+                std::string logPath, RunDisplay* display = nullptr);
 
     TCommPort& CommPort() override { return Port; }
-    void SetProgressPosition(int /*position*/) override {}  // shown through the observer
-    void SetUpdateSucceeded(bool succeeded) override { Succeeded = succeeded; }
+    void SetProgressPosition(int position) override;
+    void SetUpdateSucceeded(bool succeeded) override;
     int32_t GetFirstFirmFileType() override { return Cursor.GetFirstFirmFileType(); }
     int32_t GetNextFirmFileType() override { return Cursor.GetNextFirmFileType(); }
     int32_t GetFileSize(int32_t type) override { return Cursor.GetFileSize(type); }
@@ -66,4 +80,5 @@ private:
     TCommPort& Port;
     RunObservers Observers;
     std::string LogPath;
+    RunDisplay* Display;
 };
