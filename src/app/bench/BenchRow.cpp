@@ -165,6 +165,8 @@ std::string BenchRow::DetailsText() const
     else
         text += "the run is under way";
     text += "\n";
+    if (End && !End->Remark.empty())
+        text += End->Remark + "\n";
     if (Attempts > 1)
         text += "Attempt " + std::to_string(Attempt) + " of " + std::to_string(Attempts) + "\n";
     if (End && !End->LogPath.empty())

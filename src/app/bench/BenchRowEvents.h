@@ -27,6 +27,9 @@ struct BenchRunEnd {
     std::string Cause;          // why it failed, in words (Windows-1252); empty after "Update OK"
     std::string LogPath;        // the update log it wrote; empty when it wrote none
     bool RetryFollows = false;  // another attempt starts after a pause
+    // Said with the outcome (Windows-1252): what the port did during the run ("the device is
+    // gone"), that the log could not be written; empty when nothing is to be said.
+    std::string Remark = {};
 };
 
 class BenchRowEvents {

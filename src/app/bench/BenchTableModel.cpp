@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <numeric>
 
 namespace {
 
@@ -174,12 +175,20 @@ bool BenchTableModel::AnyActive() const
 
 QString BenchTableModel::SummaryText() const
 {
+    std::vector<int> all(Rows.size());
+    std::iota(all.begin(), all.end(), 0);
+    return SummaryText(all);
+}
+
+QString BenchTableModel::SummaryText(const std::vector<int>& rows) const
+{
     constexpr BenchOutcome order[] = {BenchOutcome::Ok, BenchOutcome::Error,
                                       BenchOutcome::NotOpened, BenchOutcome::Cancelled};
     QStringList parts;
     for (const BenchOutcome outcome : order) {
-        const auto count = std::count_if(Rows.begin(), Rows.end(), [&](const auto& row) {
-            return !row->Active() && row->LastEnd() && row->LastEnd()->Outcome == outcome;
+        const auto count = std::count_if(rows.begin(), rows.end(), [&](int index) {
+            const BenchRow& row = RowAt(index);
+            return !row.Active() && row.LastEnd() && row.LastEnd()->Outcome == outcome;
         });
         if (count > 0)
             parts << QStringLiteral("%1 %2").arg(count).arg(
@@ -246,7 +255,11 @@ QVariant BenchTableModel::ToolTip(const BenchRow& row, int column) const
     case Port:
     case Device: return identity.isEmpty() ? device : device + QStringLiteral("\n") + identity;
     case Status: return row.StatusCellText();
-    case Outcome: return row.OutcomeText();
+    case Outcome:
+        // With what the port did during the run, or the word that the log was not written.
+        if (const auto& end = row.LastEnd(); end && !end->Remark.empty() && !row.Active())
+            return row.OutcomeText() + QStringLiteral("\n") + FromSystemText(end->Remark);
+        return row.OutcomeText();
     case Details: return QStringLiteral("This run's log entries and cause");
     default: return {};
     }

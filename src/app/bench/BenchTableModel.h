@@ -54,9 +54,10 @@ public:
     // The rows a start would update: included, present, and not already active.
     std::vector<int> StartableRows() const;
     bool AnyActive() const;
-    // "6 OK, 1 Update Error, 1 not opened": the outcomes of the rows' last runs; empty before
-    // any run has ended.
+    // "6 OK, 1 Update Error, 1 not opened": the outcomes of the rows' last runs (of these rows
+    // only, when given); empty before any run has ended.
     QString SummaryText() const;
+    QString SummaryText(const std::vector<int>& rows) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

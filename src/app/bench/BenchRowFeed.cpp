@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: MIT
+#include "BenchRowFeed.h"
+
+#include "PortProblem.h"
+#include "Win1252.h"
+
+#include <algorithm>
+
+BenchRowFeed::BenchRowFeed(BenchRowEvents& row, int attempts, std::function<void()> sessionEnded)
+    : Row(row), Attempts(attempts), SessionEnded(std::move(sessionEnded))
+{
+}
+
+void BenchRowFeed::RunBegins(const RunPlan& plan, const RunIndex& index)
+{
+    Post([files = plan.Files, attempt = index.Attempt, attempts = Attempts](BenchRowEvents& row) {
+        row.RunBegins(files, attempt, std::max(attempt, attempts));
+    });
+}
+
+void BenchRowFeed::StatusText(const std::string& text)
+{
+    Post([text](BenchRowEvents& row) { row.StatusText(text); });
+}
+
+void BenchRowFeed::LogEntry(const std::string& entry)
+{
+    Post([entry](BenchRowEvents& row) { row.LogEntry(entry); });
+}
+
+void BenchRowFeed::FileBegins(const RunFile& file)
+{
+    Post([file](BenchRowEvents& row) { row.FileBegins(file); });
+}
+
+void BenchRowFeed::FileProgress(const RunFile& /*file*/, int64_t written, int64_t queued)
+{
+    // What still waits in the device's queue has not gone over the line yet.
+    const int64_t onLine = std::max<int64_t>(written - queued, 0);
+    Post([onLine](BenchRowEvents& row) { row.FileProgress(onLine); }, true);
+}
+
+void BenchRowFeed::FileEnds(const RunFile& /*file*/, int64_t written, bool complete)
+{
+    Post([written, complete](BenchRowEvents& row) { row.FileEnds(written, complete); });
+}
+
+void BenchRowFeed::RunFinished(const RunResult& result)
+{
+    Post([end = BenchRunEndOf(result)](BenchRowEvents& row) { row.RunEnds(end); });
+}
+
+void BenchRowFeed::SessionEnds(const std::vector<RunResult>& /*results*/)
+{
+    Post([this](BenchRowEvents&) {
+        if (SessionEnded)
+            SessionEnded();
+    });
+}
+
+void BenchRowFeed::Post(Event event, bool progress)
+{
+    std::lock_guard lock(Lock);
+    if (progress && LastIsProgress)
+        Pending.back() = std::move(event);
+    else
+        Pending.push_back(std::move(event));
+    LastIsProgress = progress;
+    if (Posted)
+        return;
+    Posted = true;
+    QMetaObject::invokeMethod(
+        &Receiver, [this] { Deliver(); }, Qt::QueuedConnection);
+}
+
+void BenchRowFeed::Deliver()
+{
+    std::vector<Event> events;
+    {
+        std::lock_guard lock(Lock);
+        events.swap(Pending);
+        LastIsProgress = false;
+        Posted = false;
+    }
+    for (const Event& event : events)
+        event(Row);
+}
+
+BenchRunEnd BenchRunEndOf(const RunResult& result)
+{
+    BenchRunEnd end;
+    switch (result.End) {
+    case RunResult::Outcome::Ok: end.Outcome = BenchOutcome::Ok; break;
+    case RunResult::Outcome::Error: end.Outcome = BenchOutcome::Error; break;
+    case RunResult::Outcome::NotOpened: end.Outcome = BenchOutcome::NotOpened; break;
+    case RunResult::Outcome::Cancelled: end.Outcome = BenchOutcome::Cancelled; break;
+    }
+    // A cancel says so in the outcome itself.
+    if (result.End != RunResult::Outcome::Cancelled)
+        end.Cause = ToSystemText(QString::fromStdString(result.CauseText));
+    end.LogPath = result.LogPath;
+    // What the port did during the run (a port that could not be opened is the cause already),
+    // and what changes nothing of the outcome.
+    std::string remark;
+    if (result.Problem && !result.Problem->WhileOpening)
+        remark = result.Problem->Description;
+    if (!result.Warning.empty())
+        remark += (remark.empty() ? "" : "\n") + result.Warning;
+    end.Remark = ToSystemText(QString::fromStdString(remark));
+    return end;
+}
