@@ -1,16 +1,52 @@
 // SPDX-License-Identifier: MIT
 #include "ProgramOptions.h"
 
-#include <unistd.h>
+#include "PortSpec.h"
+#include "RunGroup.h"
+
 #include <cerrno>
 #include <cstring>
 #include <string>
 
+namespace {
+
+// Adds the ports of one -p value ("COM3" or "COM3,/dev/ttyUSB0"); false with `error` set when
+// one is not a port.
+bool AddPorts(const std::string& value, std::vector<std::string>& ports, std::string& error)
+{
+    size_t begin = 0;
+    while (true) {
+        const size_t comma = value.find(',', begin);
+        const std::string port = value.substr(begin, comma - begin);
+        std::string why;
+        if (port.empty()) {
+            error = "-p: a port name is empty in '" + value + "'";
+            return false;
+        }
+        if (!PortSpec::Parse(port, &why)) {
+            error = "-p: " + why;
+            return false;
+        }
+        ports.push_back(port);
+        if (comma == std::string::npos)
+            return true;
+        begin = comma + 1;
+    }
+}
+
+}  // namespace
+
 ProgramOptions ParseProgramOptions(const std::vector<std::string>& args)
 {
     ProgramOptions options;
+    const auto usageError = [&options](const std::string& error) {
+        options.What = ProgramOptions::Action::UsageError;
+        options.Error = error;
+        return options;
+    };
     bool onlyFolders = false;  // after "--" every argument is a folder
-    for (const std::string& arg : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (!onlyFolders && arg == "--") {
             onlyFolders = true;
         } else if (!onlyFolders && (arg == "--help" || arg == "-h")) {
@@ -19,29 +55,39 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args)
         } else if (!onlyFolders && (arg == "--version" || arg == "-V")) {
             options.What = ProgramOptions::Action::Version;
             return options;
+        } else if (!onlyFolders && arg == "--bench") {
+            options.Bench = true;
+        } else if (!onlyFolders && (arg == "-p" || arg == "--port")) {
+            if (i + 1 == args.size())
+                return usageError("option '" + arg + "' needs a port");
+            std::string error;
+            if (!AddPorts(args[++i], options.Ports, error))
+                return usageError(error);
+        } else if (!onlyFolders && (arg.rfind("--port=", 0) == 0 ||
+                                    (arg.rfind("-p", 0) == 0 && arg.size() > 2 && arg[2] != '-'))) {
+            std::string error;
+            if (!AddPorts(arg.substr(arg[1] == '-' ? 7 : 2), options.Ports, error))
+                return usageError(error);
         } else if (!onlyFolders && arg.size() > 1 && arg[0] == '-') {
-            options.What = ProgramOptions::Action::UsageError;
-            options.Error = "unknown option '" + arg + "'";
-            return options;
+            return usageError("unknown option '" + arg + "'");
         } else if (arg.empty()) {
-            options.What = ProgramOptions::Action::UsageError;
-            options.Error = "the folder name is empty";
-            return options;
+            return usageError("the folder name is empty");
         } else if (!options.Folder.empty()) {
-            options.What = ProgramOptions::Action::UsageError;
-            options.Error =
-                "only one folder can be given ('" + options.Folder + "' and '" + arg + "')";
-            return options;
+            return usageError("only one folder can be given ('" + options.Folder + "' and '" + arg +
+                              "')");
         } else {
             options.Folder = arg;
         }
     }
+    if (!options.Ports.empty() && !options.Bench)
+        return usageError("-p chooses the ports of the bench: use it with --bench");
     return options;
 }
 
 std::string ProgramHelpText()
 {
     return "Usage: zendrak [FOLDER]\n"
+           "  or:  zendrak --bench [-p PORT]... [FOLDER]\n"
            "  or:  zendrak --help | --version\n"
            "Load new firmware into a satellite receiver over a serial line.\n"
            "\n"
@@ -51,16 +97,26 @@ std::string ProgramHelpText()
            "folder. The status bar shows the file being sent and at the end \"Update OK\" or\n"
            "\"Update Error\".\n"
            "\n"
+           "The bench (--bench, or Bench... in the window's menu) updates several receivers at\n"
+           "once: one row per port, each with its progress and outcome. Start sends the folder's\n"
+           "files to every checked port that is present; with more than one port, each port's\n"
+           "log goes into a folder of its own named after it (COM3/logUpdate.txt).\n"
+           "\n"
            "Options:\n"
-           "  FOLDER         the firmware folder: change into it first, exactly as if Zendrak\n"
-           "                 had been started there (default: the current directory; started\n"
-           "                 from the desktop menu, that is the home folder)\n"
+           "  FOLDER         the firmware folder, where the firmware files, Zendrak.dat and\n"
+           "                 logUpdate.txt are (default: the current directory; started from\n"
+           "                 the desktop menu, that is the home folder)\n"
+           "  --bench        open the bench instead of the window\n"
+           "  -p, --port=PORT\n"
+           "                 with --bench: check this port's row: COM<n>, a device path, or\n"
+           "                 rfc2217://HOST:PORT or tcp://HOST:PORT; repeat the option or\n"
+           "                 separate the ports by commas\n"
            "  -h, --help     show this text and exit\n"
            "  -V, --version  show the version and exit\n"
            "\n"
            "Exit status: 0 when the window is closed; 1 when --help or --version cannot write\n"
-           "its text; 2 for a usage error, a FOLDER that does not exist or cannot be entered,\n"
-           "or when there is no display to show the window on.\n"
+           "its text; 2 for a usage error, a FOLDER that does not exist or cannot be used, or\n"
+           "when there is no display to show the window on.\n"
            "\n"
            "Environment:\n"
            "  XDG_CONFIG_HOME  where the port map is: $XDG_CONFIG_HOME/zendrak/ports\n"
@@ -73,7 +129,8 @@ std::string ProgramHelpText()
            "Files:\n"
            "  font.app, decoder.app, out.app  the firmware files, in the firmware folder\n"
            "  Zendrak.dat    the chosen port number (one byte), in the firmware folder\n"
-           "  logUpdate.txt  the log of the last update run, in the firmware folder\n"
+           "  logUpdate.txt  the log of the last update run, in the firmware folder; the\n"
+           "                 bench's runs on several ports write COM3/logUpdate.txt and so on\n"
            "  ~/.config/zendrak/ports  the port map, lines COM<n>=<device>\n"
            // A description's next line starts where its first did: man page generators take
            // a line indented otherwise for a new paragraph.
@@ -88,13 +145,14 @@ std::string ProgramVersionText()
     return std::string("zendrak ") + ZENDRAK_VERSION + "\n";
 }
 
-bool EnterFolder(const std::string& folder, std::string& error)
+std::string FirmwareFolderPath(const std::string& folder, std::string& error)
 {
-    if (::chdir(folder.c_str()) == 0)
-        return true;
+    const std::string path = RealWorkFolder(folder);
+    if (!path.empty())
+        return path;
     const int reason = errno;
     const char* meaning = ::strerrordesc_np(reason);
     error = "Cannot use the firmware folder " + folder + ": " +
             (meaning ? std::string(meaning) : "error " + std::to_string(reason)) + ".";
-    return false;
+    return {};
 }

@@ -2,11 +2,15 @@
 // TForm1's construction, its show and close handling, its status text and its controls' state.
 #include "StartUnit.h"
 
+#include "BenchWindow.h"
+#include "FirmFileReader.h"
+#include "FirmwareFiles.h"
 #include "MainThread.h"
 #include "Messages.h"
 #include "PortComboBox.h"
 #include "PortSettings.h"
 #include "RunProgressSection.h"
+#include "RunSession.h"
 #include "StatusTextLabel.h"
 #include "SystemTexts.h"
 #include "Win1252.h"
@@ -64,7 +68,10 @@ const int StatusBarDesignHeight = 21;
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Ui(std::make_unique<Ui::TForm1>())
+TForm1::TForm1(QWidget* parent, const std::string& folder)
+    : QMainWindow(parent),
+      Folder(folder.empty() ? CurrentDirectory() : folder),
+      Ui(std::make_unique<Ui::TForm1>())
 {
     InitWindowResources();
     Ui->setupUi(this);
@@ -74,6 +81,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Ui(std::make_unique<Ui::T
     ProgressBar1 = Ui->ProgressBar1;
     LabelSend = Ui->LabelSend;
     MainMenu1 = Ui->MainMenu1;
+    Bench1 = Ui->Bench1;
     Help1 = Ui->Help1;
 
     setWindowIcon(QIcon(QStringLiteral(":/icons/zendrak-32.png")));
@@ -97,17 +105,11 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Ui(std::make_unique<Ui::T
     move(453, 219);
     // Where the firmware files are read and the log is written.
     ButtonStart->setToolTip(
-        QStringLiteral("Firmware folder: %1").arg(QDir::toNativeSeparators(QDir::currentPath())));
+        QStringLiteral("Firmware folder: %1").arg(QDir::toNativeSeparators(FromLocalPath(Folder))));
     Ui->CBoxPortName->OnListOpening = [this] { RefreshComPorts(); };
 
-    FirmFiles.ShowStatusText = [this](const std::string& path) {
-        // Called on the worker: the status line changes on the user-interface thread, and the
-        // worker waits until it has.
-        const QString text = FromLocalPath(path);
-        RunOnMainThread([this, &text] { SetStatusText(text); });
-    };
-
     connect(ButtonStart, &QPushButton::clicked, this, [this] { ButtonStartClick(ButtonStart); });
+    connect(Bench1, &QAction::triggered, this, [this] { Bench1Click(Bench1); });
     connect(Help1, &QAction::triggered, this, [this] { Help1Click(Help1); });
     // Only the user's changes: typing, and choosing an item (its text is in the edit by then).
     connect(CBoxPortName->lineEdit(), &QLineEdit::textEdited, this,
@@ -115,10 +117,19 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), Ui(std::make_unique<Ui::T
     connect(CBoxPortName, &QComboBox::activated, this,
             [this] { CBoxPortNameChange(CBoxPortName); });
 
-    ReadPortSettings();
+    ReadPortSettings(Folder);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // Closing is refused while a run lasts; should the window go all the same, its run ends
+    // first (it shows itself in the window until then).
+    Destroying = true;
+    if (Session) {
+        Session->Cancel();
+        Session->Wait();
+    }
+}
 
 void TForm1::ApplyFonts()
 {
@@ -180,10 +191,14 @@ void TForm1::showEvent(QShowEvent* event)
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
-    if (FormClose(this))
-        event->accept();
-    else
+    if (!FormClose(this)) {
         event->ignore();
+        return;
+    }
+    event->accept();
+    // The program ends with its main window; the bench, idle now, goes with it.
+    if (BenchForm)
+        BenchForm->close();
 }
 
 void TForm1::FormShow(QObject* /*sender*/)
@@ -194,8 +209,8 @@ void TForm1::FormShow(QObject* /*sender*/)
 
 bool TForm1::FormClose(QObject* /*sender*/)
 {
-    // Stopping the worker half way could leave the receiver without a working firmware.
-    if (UpdateRunning) {
+    // Stopping a run half way could leave the receiver without a working firmware.
+    if (UpdateRunning || (BenchForm && BenchForm->RunActive())) {
         MessageBox(Texts::UpdateInProgress, Texts::BoxCaption, MsgIcon::Warning);
         return false;
     }
@@ -206,18 +221,9 @@ void TForm1::ShowRunProgress(bool running)
 {
     ProgressBar1->setTextVisible(running);
     if (running)
-        ProgressSection->BeginRun(RunFiles());
+        ProgressSection->BeginRun(FirmFiles->ToSend());
     else
         ProgressSection->EndRun();
-}
-
-std::vector<RunFile> TForm1::RunFiles() const
-{
-    std::vector<RunFile> files;
-    for (size_t slot = 0; slot < FirmFiles.FirmFileNames.size(); ++slot)
-        if (FirmFiles.FirmFileSizes[slot] > 0)
-            files.push_back({FirmFiles.FirmFileNames[slot], FirmFiles.FirmFileSizes[slot], {}});
-    return files;
 }
 
 void TForm1::EnableControls(bool enable)
@@ -229,6 +235,15 @@ void TForm1::EnableControls(bool enable)
 void TForm1::Help1Click(QObject* /*sender*/)
 {
     HelpShowTableOfContents();
+}
+
+void TForm1::Bench1Click(QObject* /*sender*/)
+{
+    if (!BenchForm)
+        BenchForm = std::make_unique<BenchWindow>(Folder);
+    BenchForm->show();
+    BenchForm->raise();
+    BenchForm->activateWindow();
 }
 
 QString TForm1::StatusText() const

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 // StartUnit: the main window TForm1. The user picks the receiver's port and starts an update;
-// the window reads the firmware files, opens the port, starts the worker and shows the outcome.
-// It is the worker's host: the port, the progress bar, the success flag and the file set.
+// the window reads the firmware files of its folder, opens the port and hands both to a
+// RunSession, which runs the update on its own thread and closes the port; the window shows the
+// run as it goes (RunDisplay) and its outcome. Its menu also opens the bench.
 #pragma once
 
-#include "FirmFileSet.h"
-#include "FirmHost.h"
 #include "FolderLock.h"
+#include "SessionHost.h"
+#include "SessionObserver.h"
 #include "UpdateErrorDetails.h"
 
 #include <QMainWindow>
@@ -15,6 +16,8 @@
 #include <string>
 #include <vector>
 
+class BenchWindow;
+class FirmwareFiles;
 struct PortProblem;
 class QCloseEvent;
 class QComboBox;
@@ -25,18 +28,20 @@ class QPushButton;
 class QShowEvent;
 class QStatusBar;
 class RunProgressSection;
+class RunSession;
 class SerialPortKey;
 class StatusTextLabel;
 class TCommPort;
-class TThread;
 
 namespace Ui {
 class TForm1;
 }
 
-class TForm1 : public QMainWindow, public TFirmHost {
+class TForm1 : public QMainWindow, public RunDisplay {
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    // `folder`: the firmware folder, where "Zendrak.dat", the firmware files and the update log
+    // are; empty: the current directory.
+    explicit TForm1(QWidget* parent = nullptr, const std::string& folder = {});
     ~TForm1() override;
 
     // The controls, under the form description's names.
@@ -46,14 +51,17 @@ public:
     QProgressBar* ProgressBar1 = nullptr;
     QLabel* LabelSend = nullptr;
     QMenuBar* MainMenu1 = nullptr;
+    QAction* Bench1 = nullptr;
     QAction* Help1 = nullptr;
     // The status bar's right-hand section: the file, rate and time left of the run's send.
     RunProgressSection* ProgressSection = nullptr;
 
     void FormShow(QObject* sender);
-    // Returns false when the window must stay open (an update run is in progress).
+    // Returns false when the window must stay open (an update run is in progress, here or on
+    // the bench).
     bool FormClose(QObject* sender);
-    void FirmThreadDone(TThread* sender);
+    // The run's end, on the user-interface thread once its session has ended.
+    void FirmThreadDone(QObject* sender);
     void ShowComError(int code);
     // The boxes of a port problem, in their order ("COM Error", then for a failed open the
     // message of ShowComError).
@@ -64,7 +72,10 @@ public:
     void ButtonStartClick(QObject* sender);
     void CBoxPortNameChange(QObject* sender);
     void Help1Click(QObject* sender);
-    void BuildFirmFileList();
+    // Opens the bench for this window's folder (brings it to the front when it is open).
+    void Bench1Click(QObject* sender);
+    // Reads the firmware files of the folder. True when at least one could be opened and none
+    // that was found is unusable (FirmFiles holds them until the run has ended).
     bool ReadFirmFiles();
     void ListComPorts();
     // Reads the list of serial ports again and refills the port box, keeping its text; run
@@ -80,18 +91,16 @@ public:
     // The status text as the bar paints it now.
     QString ShownStatusText() const;
 
-    // TFirmHost: what the worker reaches.
-    TCommPort& CommPort() override;
+    // RunDisplay: what the run shows in the window as it goes.
     void SetProgressPosition(int position) override;
     void SetUpdateSucceeded(bool succeeded) override;
-    int32_t GetFirstFirmFileType() override;
-    int32_t GetNextFirmFileType() override;
-    int32_t GetFileSize(int32_t type) override;
-    const uint8_t* GetFileBuffer(int32_t type) override;
-    std::string GetFirmFileName(int32_t type) override;
-    // The run's log entries and its end, for the details of "Update Error"; its send, for the
-    // status bar's right-hand section.
-    RunObserver& Observer() override { return RunFollowers; }
+    void ShowFileName(const std::string& path) override;
+    // The size of a firmware file of the run (by its type, 1..3); 0 when none is held.
+    int32_t GetFileSize(int32_t type) const;
+    // The firmware folder (absolute).
+    const std::string& FirmwareFolder() const { return Folder; }
+    // The bench's window once it has been opened.
+    BenchWindow* Bench() const { return BenchForm.get(); }
 
     // Why a run on COM<portNumber> cannot simply be started again ("Try again" in the "Update
     // Error" box): the port names no device now, or the folder holds no firmware file. Empty
@@ -101,10 +110,11 @@ public:
     // The serial port object: created by the first start, reused by every later one.
     std::unique_ptr<TCommPort> FCommPort;
     bool UpdateSucceeded = false;
-    FirmFileSet FirmFiles;
-    // True from the worker's start to the end of its done notification.
+    // The firmware files of the run, from Start to its end.
+    std::shared_ptr<const FirmwareFiles> FirmFiles;
+    // True from the run's start to the end of its done notification.
     bool UpdateRunning = false;
-    // The lock on the current folder, held from Start to the end of the run.
+    // The lock on the firmware folder, held from Start to the end of the run.
     FolderLock RunFolder;
     // Where ListComPorts reads the serial ports; empty: the registry (tests put in their own).
     std::function<std::unique_ptr<SerialPortKey>()> OpenSerialPortKey;
@@ -131,16 +141,22 @@ private:
     void AbandonStart();
     // The percent on the progress bar and the status bar's right-hand section, for a run.
     void ShowRunProgress(bool running);
-    std::vector<RunFile> RunFiles() const;
 
+    const std::string Folder;
     std::unique_ptr<Ui::TForm1> Ui;
     StatusTextLabel* StatusLabel = nullptr;  // the status bar's simple text
     bool Shown = false;
     // The entries of the run in progress (or the last one) and the log it wrote.
     RunLogRecorder RunLog;
-    RunObservers RunFollowers;
+    // The session's observer: the run's events to RunLog and the status bar's right-hand section.
+    RunEventRelay RunFollowers;
     // The port number the last run opened.
     int RunPortNumber = 0;
+    std::unique_ptr<BenchWindow> BenchForm;
+    // The run under way; ended (and gone) in FirmThreadDone.
+    std::unique_ptr<RunSession> Session;
+    // Set while the window is destroyed: a run's end that comes then is not shown.
+    bool Destroying = false;
 };
 
 // The main window's single instance.

@@ -89,7 +89,7 @@ void TForm1::CBoxPortNameChange(QObject* /*sender*/)
     if (!number)
         return;
     ComPortNumber = *number;
-    WritePortSettings(ComPortNumber);
+    WritePortSettings(ComPortNumber, Folder);
 }
 
 std::string TForm1::GetComPort() const

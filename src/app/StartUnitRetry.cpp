@@ -3,37 +3,31 @@
 // same folder, offered only while both can still be used.
 #include "StartUnit.h"
 
-#include "ComText.h"
+#include "FirmFileSet.h"
 #include "Messages.h"
-#include "NetAddress.h"
-#include "PortMap.h"
+#include "PortSpec.h"
 #include "SystemTexts.h"
 #include "Win1252.h"
 
-#include <unistd.h>
 #include <QDir>
 #include <QPushButton>
 
 std::string TForm1::TryAgainObstacle(int portNumber) const
 {
-    const std::string port = ComText(portNumber);
-    const std::optional<std::string> device =
-        portNumber > 0 ? ResolveComPort(portNumber) : std::nullopt;
-    if (!device)
-        return "Cannot try again: " + port + " is no longer in the list of ports.";
-    // A port over the network shows whether it is there only when it is opened.
-    if (!LooksLikeNetAddress(*device) && ::access(device->c_str(), F_OK) != 0)
-        return "Cannot try again: " + port + " (" + ToSystemText(FromLocalPath(*device)) +
-               ") is not there now.";
+    const PortSpec port = PortSpec::Com(portNumber);
+    const PortResolution resolution = port.Resolve();
+    if (portNumber <= 0 || !resolution.Device)
+        return "Cannot try again: " + port.Text() + " is no longer in the list of ports.";
+    // The window does not wait for a server here: the open tells.
+    if (!port.Present(false))
+        return "Cannot try again: " + port.Text() + " (" +
+               ToSystemText(FromLocalPath(*resolution.Device)) + ") is not there now.";
     FirmFileSet files;
-    files.Folder = FirmFiles.Folder;
+    files.Folder = Folder;
     files.BuildFirmFileList();
-    if (files.FirmFileNames[0].empty()) {
-        const QString folder =
-            files.Folder.empty() ? QDir::currentPath() : FromLocalPath(files.Folder);
+    if (files.FirmFileNames[0].empty())
         return "Cannot try again: no firmware file (font.app, decoder.app, out.app) in " +
-               ToSystemText(QDir::toNativeSeparators(folder)) + ".";
-    }
+               ToSystemText(QDir::toNativeSeparators(FromLocalPath(Folder))) + ".";
     return {};
 }
 

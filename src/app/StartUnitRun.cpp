@@ -1,40 +1,46 @@
 // SPDX-License-Identifier: MIT
-// TForm1's update run: Start, opening the port and starting the worker, the end of the run,
-// and the host operations through which the worker reaches the window.
+// TForm1's update run: Start, opening the port and handing it with the files to the run's
+// session, the end of the run, and what the run shows in the window as it goes.
 #include "StartUnit.h"
 
 #include "Exceptions.h"
-#include "FirmThread.h"
+#include "FirmwareFiles.h"
 #include "MainThread.h"
 #include "Messages.h"
 #include "PortErrors.h"
 #include "PortProblem.h"
 #include "PortSettings.h"
 #include "PortSpec.h"
+#include "RunSession.h"
 #include "RunStart.h"
 #include "SystemTexts.h"
 #include "Win1252.h"
 #include "comm_port.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QProgressBar>
 
 void TForm1::ButtonStartClick(QObject* /*sender*/)
 {
     // One run per folder, held until the run has ended and its log is written.
-    if (!TakeRunFolder(RunFolder))
+    if (!TakeRunFolder(RunFolder, Folder))
         return;
-    BuildFirmFileList();
     if (!ReadFirmFiles()) {
         RunFolder.Release();
         // No firmware file: nothing happens, nothing is shown. One that cannot be used: a box.
-        if (!FirmFiles.Problem.Empty())
-            ShowFirmFileProblem(FirmFiles.Problem);
+        if (FirmFiles && !FirmFiles->Problem().Empty())
+            ShowFirmFileProblem(FirmFiles->Problem());
+        FirmFiles.reset();
         return;
     }
     EnableControls(false);
     LoadFirm();
+}
+
+bool TForm1::ReadFirmFiles()
+{
+    FirmFiles = FirmwareFiles::Read(Folder);
+    return FirmFiles->Any() && FirmFiles->Problem().Empty();
 }
 
 void TForm1::LoadFirm()
@@ -44,27 +50,31 @@ void TForm1::LoadFirm()
             FCommPort = std::make_unique<TCommPort>();
         RunPortNumber = ComPortNumber;
         UpdateSucceeded = false;
-        FirmFiles.FirmFileIndex = 0;
         RunLog.Reset();
-        if (const std::optional<PortProblem> problem =
-                OpenReceiverPort(*FCommPort, PortSpec::Com(RunPortNumber))) {
+        const PortSpec port = PortSpec::Com(RunPortNumber);
+        // Opened here, so that a port that cannot be opened is told before anything else.
+        if (const std::optional<PortProblem> problem = OpenReceiverPort(*FCommPort, port)) {
             // No run: the outcome of an earlier one no longer stands.
             SetStatusText(QString());
             ShowPortProblem(*problem);
             AbandonStart();
             return;
         }
-        // Created suspended so that its done notification is attached before it can end.
-        TFirmThread* worker = TThread::Create<TFirmThread>(true, *this);
-        worker->OnTerminate = [this](TThread* sender) { FirmThreadDone(sender); };
+        SessionSettings settings;
+        settings.Port = port;
+        settings.WorkFolder = Folder;
+        Session = std::make_unique<RunSession>(
+            settings, [files = FirmFiles] { return files; }, RunFollowers);
+        Session->OpenedPort = FCommPort.get();
+        Session->Display = this;
+        // The end is the window's business once the session's thread is done with the run.
+        Session->OnEnded = [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { FirmThreadDone(this); }, Qt::QueuedConnection);
+        };
         UpdateRunning = true;
         ShowRunProgress(true);
-        try {
-            worker->Start();
-        } catch (...) {
-            delete worker;  // never started, so it cannot free itself
-            throw;
-        }
+        Session->Start();
         EnableControls(false);
     } catch (const Exception& error) {
         ShowException(error);
@@ -79,20 +89,26 @@ void TForm1::AbandonStart()
 {
     // Back to Idle: a port left open would fail the next start with code 6, and the controls
     // would stay disabled for good.
+    Session.reset();  // never started
     UpdateRunning = false;
     ShowRunProgress(false);
     // A close that fails leaves the port counted as open; the next start tries it again.
     ClosePortAfterRun(FCommPort.get(), false);
-    FirmFiles.ReleaseFirmFiles();
+    FirmFiles.reset();
     RunFolder.Release();
     EnableControls(true);
 }
 
-void TForm1::FirmThreadDone(TThread* /*sender*/)
+void TForm1::FirmThreadDone(QObject* /*sender*/)
 {
+    if (Destroying || !Session)
+        return;
+    Session->Wait();
+    const RunResult result = Session->Results().back();
+    Session.reset();
     // The line's trouble, once: the first port error the run met.
-    if (const std::optional<ECommError> error = RunLog.FirstPortError())
-        ShowPortProblem(PortProblemOf(PortSpec::Com(RunPortNumber), *error, false));
+    if (result.Problem)
+        ShowPortProblem(*result.Problem);
     FirmClosePort();
     RunFolder.Release();  // the log has been written
     UpdateRunning = false;
@@ -110,15 +126,15 @@ void TForm1::FirmThreadDone(TThread* /*sender*/)
 void TForm1::ShowUpdateError()
 {
     const std::string written = RunLog.WrittenLog();
-    const QString log = QDir::current().absoluteFilePath(
-        written.empty() ? QString::fromLatin1(Texts::UpdateLogFileName) : FromLocalPath(written));
+    const std::string log = written.empty() ? Folder + "/" + Texts::UpdateLogFileName : written;
     MessageBoxRequest box{
         Texts::UpdateError, Texts::BoxCaption, MsgIcon::Warning,
-        UpdateErrorDetails(RunLog.Entries(), ToSystemText(QDir::toNativeSeparators(log)),
+        UpdateErrorDetails(RunLog.Entries(),
+                           ToSystemText(QDir::toNativeSeparators(FromLocalPath(log))),
                            !written.empty())};
     if (TryAgainObstacle(RunPortNumber).empty())
         box.ExtraButtons.push_back(Texts::TryAgain);
-    // Started once this run's end is done with: its worker is still waiting for it.
+    // Started once this run's end is done with.
     if (AskMessageBox(box) == Texts::TryAgain)
         QMetaObject::invokeMethod(
             this, [this] { TryAgain(); }, Qt::QueuedConnection);
@@ -126,7 +142,11 @@ void TForm1::ShowUpdateError()
 
 void TForm1::FirmClosePort()
 {
-    ::FirmClosePort(FCommPort.get(), FirmFiles, [this](bool enable) { EnableControls(enable); });
+    // The session has closed the port after its pause; one whose close failed is tried again
+    // here, and the failure told.
+    ::FirmClosePort(
+        FCommPort.get(), [this] { FirmFiles.reset(); },
+        [this](bool enable) { EnableControls(enable); });
 }
 
 void TForm1::ShowComError(int code)
@@ -142,25 +162,10 @@ void TForm1::ShowPortProblem(const PortProblem& problem)
         MessageBox(box.Text, box.Caption, box.Icon, box.Details);
 }
 
-void TForm1::BuildFirmFileList()
-{
-    FirmFiles.BuildFirmFileList();
-}
-
-bool TForm1::ReadFirmFiles()
-{
-    return FirmFiles.ReadFirmFiles();
-}
-
-TCommPort& TForm1::CommPort()
-{
-    return *FCommPort;
-}
-
 void TForm1::SetProgressPosition(int position)
 {
-    // From the worker (the reset at the end of a run) the change is made on the user-interface
-    // thread while the worker waits; there it is made at once.
+    // From the run's thread the change is made on the user-interface thread while the run
+    // waits; there it is made at once.
     RunOnMainThread([this, position] { ProgressBar1->setValue(position); });
 }
 
@@ -169,27 +174,14 @@ void TForm1::SetUpdateSucceeded(bool succeeded)
     UpdateSucceeded = succeeded;
 }
 
-int32_t TForm1::GetFirstFirmFileType()
+void TForm1::ShowFileName(const std::string& path)
 {
-    return FirmFiles.GetFirstFirmFileType();
+    // The status line changes on the user-interface thread, and the run waits until it has.
+    const QString text = FromLocalPath(path);
+    RunOnMainThread([this, &text] { SetStatusText(text); });
 }
 
-int32_t TForm1::GetNextFirmFileType()
+int32_t TForm1::GetFileSize(int32_t type) const
 {
-    return FirmFiles.GetNextFirmFileType();
-}
-
-int32_t TForm1::GetFileSize(int32_t type)
-{
-    return FirmFiles.GetFileSize(type);
-}
-
-const uint8_t* TForm1::GetFileBuffer(int32_t type)
-{
-    return FirmFiles.GetFileBuffer(type);
-}
-
-std::string TForm1::GetFirmFileName(int32_t type)
-{
-    return FirmFiles.GetFirmFileName(type);
+    return FirmFiles ? FirmFiles->Blocks().GetFileSize(type) : 0;
 }

@@ -8,20 +8,6 @@ void RunLogRecorder::Reset()
     const std::lock_guard<std::mutex> guard(Lock);
     Recorded.clear();
     LogPath.clear();
-    FirstError.reset();
-}
-
-void RunLogRecorder::PortError(const ECommError& error)
-{
-    const std::lock_guard<std::mutex> guard(Lock);
-    if (!FirstError)
-        FirstError = error;
-}
-
-std::optional<ECommError> RunLogRecorder::FirstPortError() const
-{
-    const std::lock_guard<std::mutex> guard(Lock);
-    return FirstError;
 }
 
 void RunLogRecorder::LogEntry(const std::string& entry)

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Zendrak's entry point: the application object, its title and help file, the main window in
-// Form1, and the event loop. It reads --help, --version and an optional firmware folder; once
-// the window has run it ends with exit code 0 (1 when it cannot even open /dev/null for a
-// closed standard descriptor or cannot write its help or version; 2 for a usage error, a folder
-// it cannot enter, or no display to show the window on).
+// Form1 (or with --bench the bench alone), and the event loop. It reads --help, --version,
+// --bench with its ports and an optional firmware folder; once the window has run it ends with
+// exit code 0 (1 when it cannot even open /dev/null for a closed standard descriptor or cannot
+// write its help or version; 2 for a usage error, a folder it cannot use, or no display to show
+// the window on).
+#include "BenchWindow.h"
 #include "MainWindowHook.h"
 #include "Messages.h"
 #include "ProgramOptions.h"
@@ -13,7 +15,6 @@
 #include "StartUnit.h"
 #include "SystemTexts.h"
 #include "TApplication.h"
-#include "TThread.h"
 #include "Win1252.h"
 #include "WindowPlatformGuard.h"
 #include "WindowSignals.h"
@@ -64,9 +65,11 @@ int main(int argc, char** argv)
 
         // The firmware folder before anything else: the settings file, the firmware files
         // and the log are taken and written there.
+        std::string folder;
         if (!options.Folder.empty()) {
             std::string error;
-            if (!EnterFolder(options.Folder, error)) {
+            folder = FirmwareFolderPath(options.Folder, error);
+            if (folder.empty()) {
                 std::fprintf(stderr, "zendrak: %s\n", error.c_str());
                 ShowMessage(ToSystemText(FromLocalPath(error)));
                 SetMessageService(nullptr);
@@ -80,23 +83,34 @@ int main(int argc, char** argv)
         InitializeQelHtmlHelp();
         // ---- end of help viewer start-up --------------------------------------------------
 
-        TForm1 form;
-        Form1 = &form;
-        messageBoxes.Owner = &form;
-        QApplication::setWindowIcon(form.windowIcon());  // every box carries it
-        SetHelpOwnerWindow(&form);
-        const WindowSignals closeRequests(form);
-        MainWindowCreated(form);
-        form.show();
-        if (form.isVisible())  // not closed by a signal while a start-up box was open
-            application.exec();
-
-        // No worker outlives the window: closing is refused while one runs, and the last one
-        // is done with the window once its done notification has returned.
-        TThread::WaitForAll();
-        SetHelpOwnerWindow(nullptr);
-        messageBoxes.Owner = nullptr;
-        Form1 = nullptr;
+        if (options.Bench) {
+            BenchWindow bench(folder, options.Ports);
+            messageBoxes.Owner = &bench;
+            QApplication::setWindowIcon(bench.windowIcon());
+            SetHelpOwnerWindow(&bench);
+            const WindowSignals closeRequests(bench);
+            bench.show();
+            if (bench.isVisible())
+                application.exec();
+            SetHelpOwnerWindow(nullptr);
+            messageBoxes.Owner = nullptr;
+        } else {
+            TForm1 form(nullptr, folder);
+            Form1 = &form;
+            messageBoxes.Owner = &form;
+            QApplication::setWindowIcon(form.windowIcon());  // every box carries it
+            SetHelpOwnerWindow(&form);
+            const WindowSignals closeRequests(form);
+            MainWindowCreated(form);
+            form.show();
+            if (form.isVisible())  // not closed by a signal while a start-up box was open
+                application.exec();
+            // No run outlives its window: closing is refused while one lasts, and each one has
+            // ended (its thread joined) when its end has been shown.
+            SetHelpOwnerWindow(nullptr);
+            messageBoxes.Owner = nullptr;
+            Form1 = nullptr;
+        }
 
         // ---- Help viewer shut-down -------------------------------------------------------
         // The help viewer's InternalShutdown runs here, at the end of the program.

@@ -73,13 +73,14 @@ protected:
     FirmFileSet Files;
     std::vector<bool> Enabled;
     std::function<void(bool)> Enable = [this](bool enable) { Enabled.push_back(enable); };
+    std::function<void()> Release = [this] { Files.ReleaseFirmFiles(); };
     RecordingMessageService Recorder;
     ScopedMessageService Scope{Recorder};
 };
 
 TEST_F(FirmClosePortTest, WithoutPortReleasesAndEnables)
 {
-    FirmClosePort(nullptr, Files, Enable);
+    FirmClosePort(nullptr, Release, Enable);
     ExpectReleased();
     EXPECT_TRUE(Recorder.Boxes().empty());
 }
@@ -87,7 +88,7 @@ TEST_F(FirmClosePortTest, WithoutPortReleasesAndEnables)
 TEST_F(FirmClosePortTest, ClosedPortIsNotClosedAgain)
 {
     TCommPort port;
-    FirmClosePort(&port, Files, Enable);
+    FirmClosePort(&port, Release, Enable);
     EXPECT_FALSE(port.PortOpen);
     ExpectReleased();
     EXPECT_TRUE(Recorder.Boxes().empty());  // no close was tried, so no code 11
@@ -104,7 +105,7 @@ TEST_F(FirmClosePortTest, OpenPortIsClosed)
     port.SetBaudRate(115200);
     port.OpenCommPort();
     ASSERT_TRUE(port.PortOpen);
-    FirmClosePort(&port, Files, Enable);
+    FirmClosePort(&port, Release, Enable);
     EXPECT_FALSE(port.PortOpen);
     ExpectReleased();
     // Closed for good: the device can be opened again.

@@ -22,58 +22,82 @@ class WindowPartsTest : public QObject {
 private slots:
     void commandLine()
     {
+        using Ports = std::vector<std::string>;
         const struct {
             std::vector<std::string> Args;
             Action What;
             std::string Folder;
+            bool Bench;
+            Ports Checked;
         } cases[] = {
-            {{}, Action::Run, ""},
-            {{"/srv/firmware"}, Action::Run, "/srv/firmware"},
-            {{"--help"}, Action::Help, ""},
-            {{"-h"}, Action::Help, ""},
-            {{"--version"}, Action::Version, ""},
-            {{"folder", "--help"}, Action::Help, ""},
-            {{"--", "--help"}, Action::Run, "--help"},  // a folder of that name
-            {{"-"}, Action::Run, "-"},
-            {{"--port"}, Action::UsageError, ""},
-            {{"-x", "folder"}, Action::UsageError, ""},
-            {{"one", "two"}, Action::UsageError, ""},
-            {{""}, Action::UsageError, ""},
+            {{}, Action::Run, "", false, {}},
+            {{"/srv/firmware"}, Action::Run, "/srv/firmware", false, {}},
+            {{"--help"}, Action::Help, "", false, {}},
+            {{"-h"}, Action::Help, "", false, {}},
+            {{"--version"}, Action::Version, "", false, {}},
+            {{"folder", "--help"}, Action::Help, "", false, {}},
+            {{"--", "--help"}, Action::Run, "--help", false, {}},  // a folder of that name
+            {{"-"}, Action::Run, "-", false, {}},
+            {{"--port"}, Action::UsageError, "", false, {}},
+            {{"-x", "folder"}, Action::UsageError, "", false, {}},
+            {{"one", "two"}, Action::UsageError, "", false, {}},
+            {{""}, Action::UsageError, "", false, {}},
+            // The bench, its ports repeated, comma-separated and in every spelling.
+            {{"--bench"}, Action::Run, "", true, {}},
+            {{"--bench", "-p", "COM3,/dev/ttyUSB0", "--port=tcp://bench:3001", "-pcom4", "fw"},
+             Action::Run,
+             "fw",
+             true,
+             {"COM3", "/dev/ttyUSB0", "tcp://bench:3001", "com4"}},
+            {{"-p", "COM3", "--bench", "--port", "COM5"}, Action::Run, "", true, {"COM3", "COM5"}},
+            {{"-p", "COM3"}, Action::UsageError, "", false, {}},  // only for the bench
+            {{"--bench", "-p"}, Action::UsageError, "", true, {}},
+            {{"--bench", "-p", "COM3,,COM4"}, Action::UsageError, "", true, {}},
+            {{"--bench", "-p", "tty0"}, Action::UsageError, "", true, {}},
         };
         for (const auto& c : cases) {
             const ProgramOptions options = ParseProgramOptions(c.Args);
-            const QByteArray name = QByteArray::number(int(c.Args.size())) +
-                                    " args, first: " + (c.Args.empty() ? "" : c.Args[0].c_str());
+            QByteArray name = QByteArray::number(int(c.Args.size())) + " args:";
+            for (const std::string& arg : c.Args)
+                name += " '" + QByteArray::fromStdString(arg) + "'";
             QVERIFY2(options.What == c.What, name.constData());
-            if (c.What == Action::Run)
+            if (c.What == Action::Run) {
                 QCOMPARE(options.Folder, c.Folder);
+                QVERIFY2(options.Bench == c.Bench, name.constData());
+                QVERIFY2(options.Ports == c.Checked, name.constData());
+            }
             QCOMPARE(options.Error.empty(), c.What != Action::UsageError);
         }
         // The help text as help2man reads it.
         const std::string help = ProgramHelpText();
         QVERIFY(help.rfind("Usage: zendrak [FOLDER]\n", 0) == 0);
-        for (const char* part : {"\n  -h, --help", "\n  -V, --version", "\nEnvironment:\n",
-                                 "XDG_CONFIG_HOME", "\nFiles:\n", "logUpdate.txt"})
+        for (const char* part :
+             {"\n  -h, --help", "\n  -V, --version", "\n  --bench", "\n  -p, --port=PORT",
+              "\nEnvironment:\n", "XDG_CONFIG_HOME", "\nFiles:\n", "logUpdate.txt"})
             QVERIFY2(help.find(part) != std::string::npos, part);
         QCOMPARE(ProgramVersionText(), std::string("zendrak 1.1.0\n"));
     }
 
-    void enteringTheFirmwareFolder()
+    void theFirmwareFolder()
     {
+        // A path the window and the bench work in; the current directory stays where it was.
         const TestWorkspace workspace;
         workspace.Write("plain-file", "x");
         QDir().mkpath(workspace.Path("firmware folder ä"));
+        const QString here = QDir::currentPath();
         std::string error;
         for (const char* bad : {"no-such-folder", "plain-file"}) {
             error.clear();
-            QVERIFY(!EnterFolder(workspace.Path(bad).toStdString(), error));
+            QVERIFY(FirmwareFolderPath(workspace.Path(bad).toStdString(), error).empty());
             QVERIFY2(error.find(workspace.Path(bad).toStdString()) != std::string::npos,
                      error.c_str());
-            QCOMPARE(QDir::currentPath(), QDir(workspace.Path(".")).canonicalPath());
         }
         const std::string folder = workspace.Path("firmware folder ä").toLocal8Bit().toStdString();
-        QVERIFY(EnterFolder(folder, error));
-        QCOMPARE(QDir::currentPath(), QDir(workspace.Path("firmware folder ä")).canonicalPath());
+        QCOMPARE(QString::fromLocal8Bit(FirmwareFolderPath(folder, error)),
+                 QDir(workspace.Path("firmware folder ä")).canonicalPath());
+        QCOMPARE(QString::fromLocal8Bit(FirmwareFolderPath("firmware folder ä", error)),
+                 QDir(workspace.Path("firmware folder ä")).canonicalPath());  // relative
+        QCOMPARE(QDir::currentPath(), here);
     }
 
     void detailsOfARun()

@@ -161,8 +161,10 @@ private slots:
 
         QCOMPARE(Form->MainMenu1->objectName(), QStringLiteral("MainMenu1"));
         QCOMPARE(Form->menuBar(), Form->MainMenu1);
-        QCOMPARE(Form->MainMenu1->actions().size(), 1);
-        QCOMPARE(Form->MainMenu1->actions().first(), Form->Help1);
+        // The bench, then the help, each an item of its own.
+        QCOMPARE(Form->MainMenu1->actions(), (QList<QAction*>{Form->Bench1, Form->Help1}));
+        QCOMPARE(Form->Bench1->text(), QStringLiteral("Bench..."));
+        QVERIFY(Form->Bench1->menu() == nullptr);
         QCOMPARE(Form->Help1->objectName(), QStringLiteral("Help1"));
         QCOMPARE(Form->Help1->text(), QStringLiteral("Help"));
         QVERIFY(Form->Help1->menu() == nullptr);  // an item of its own, no sub-items

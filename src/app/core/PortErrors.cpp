@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "PortErrors.h"
 
-#include "FirmFileSet.h"
 #include "Messages.h"
 #include "PortErrorAdvice.h"
 #include "Sleep.h"
@@ -38,13 +37,14 @@ std::optional<ECommError> ClosePortAfterRun(TCommPort* port, bool pause)
     return std::nullopt;
 }
 
-void FirmClosePort(TCommPort* port, FirmFileSet& files,
+void FirmClosePort(TCommPort* port, const std::function<void()>& releaseFiles,
                    const std::function<void(bool enable)>& enableControls)
 {
     if (const std::optional<ECommError> error = ClosePortAfterRun(port))
         MessageBox(Texts::ComErrorBoxText, Texts::ComErrorBoxCaption, MsgIcon::Warning,
                    PortErrorAdvice(*error));
-    files.ReleaseFirmFiles();
+    if (releaseFiles)
+        releaseFiles();
     if (enableControls)
         enableControls(true);
 }

@@ -12,7 +12,6 @@
 
 class ECommError;
 class TCommPort;
-class FirmFileSet;
 
 // What tells the user about an ECommError caught while the port was set up and opened, in the
 // order shown. `selectedItemText` is the text of the port box's selected item (empty when
@@ -32,5 +31,5 @@ std::optional<ECommError> ClosePortAfterRun(TCommPort* port, bool pause = true);
 // firmware data; enables the controls again. The files are released and the controls enabled
 // even when the close fails (the "COM Error" box tells the user), so the window never stays
 // locked. `port` may be null (no run ever started).
-void FirmClosePort(TCommPort* port, FirmFileSet& files,
+void FirmClosePort(TCommPort* port, const std::function<void()>& releaseFiles,
                    const std::function<void(bool enable)>& enableControls);

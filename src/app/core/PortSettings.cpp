@@ -10,12 +10,19 @@
 
 uint8_t ComPortNumber = 1;
 
+namespace {
+
+std::string SettingsFilePath(const std::string& folder)
+{
+    return folder.empty() ? Texts::SettingsFileName : folder + "/" + Texts::SettingsFileName;
+}
+
+}  // namespace
+
 SavedPortNumber ReadSavedPortNumber(const std::string& folder)
 {
-    const std::string path =
-        folder.empty() ? Texts::SettingsFileName : folder + "/" + Texts::SettingsFileName;
     // Only the first byte counts; a second one read tells nothing but that there is more.
-    const SmallFileRead file = ReadSmallFile(path, 1);
+    const SmallFileRead file = ReadSmallFile(SettingsFilePath(folder), 1);
     SavedPortNumber saved;
     if (file.Status != SmallFileStatus::Ok && file.Status != SmallFileStatus::TooLarge)
         saved.Unreadable = true;
@@ -24,19 +31,19 @@ SavedPortNumber ReadSavedPortNumber(const std::string& folder)
     return saved;
 }
 
-void ReadPortSettings()
+void ReadPortSettings(const std::string& folder)
 {
-    const SavedPortNumber saved = ReadSavedPortNumber({});
+    const SavedPortNumber saved = ReadSavedPortNumber(folder);
     if (saved.Unreadable)
         MessageBox(Texts::ErrorOpenSettings, Texts::BoxCaption, MsgIcon::Warning);
     else if (saved.Number)
         ComPortNumber = *saved.Number;
 }
 
-bool WritePortSettings(uint8_t number)
+bool WritePortSettings(uint8_t number, const std::string& folder)
 {
     const std::string bytes(1, static_cast<char>(number));
-    if (ReplaceFileInPlace(Texts::SettingsFileName, bytes) == AtomicWriteResult::Ok)
+    if (ReplaceFileInPlace(SettingsFilePath(folder), bytes) == AtomicWriteResult::Ok)
         return true;
     ShowMessage(Texts::SettingsNotSaved);
     return false;

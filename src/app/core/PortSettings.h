@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The chosen port: `ComPortNumber` with its one-byte settings file "Zendrak.dat" in the current
-// directory, the constant line rate, and the port number of a port text such as "COM12".
+// The chosen port: `ComPortNumber` with its one-byte settings file "Zendrak.dat" in the firmware
+// folder, the constant line rate, and the port number of a port text such as "COM12".
 #pragma once
 
 #include <cstdint>
@@ -23,14 +23,14 @@ SavedPortNumber ReadSavedPortNumber(const std::string& folder);
 
 // Reads the settings file's first byte into ComPortNumber. A file that cannot be opened or is
 // no regular file (a directory, FIFO, device) shows the "Error open Zendrak.dat !!!" box and
-// leaves the number as it is; an empty file is no error.
-void ReadPortSettings();
+// leaves the number as it is; an empty file is no error. `folder` empty: the current directory.
+void ReadPortSettings(const std::string& folder = {});
 
 // Replaces the settings file with the one byte `number` (temporary file and rename, so a crash
 // never leaves an empty file); through a symbolic link its target is replaced, keeping its
 // mode. On failure, also for a read-only file, shows the plain dialog "Einstellung kann nicht
-// gepeichert werden" and returns false.
-bool WritePortSettings(uint8_t number);
+// gepeichert werden" and returns false. `folder` empty: the current directory.
+bool WritePortSettings(uint8_t number, const std::string& folder = {});
 
 // The port number of a text (Windows-1252): the digit at position 4 (from 1), or, when the text
 // is longer than four characters, ten times it plus the digit at position 5; the first three
