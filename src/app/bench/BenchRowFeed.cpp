@@ -95,15 +95,21 @@ BenchRunEnd BenchRunEndOf(const RunResult& result)
     case RunResult::Outcome::NotOpened: end.Outcome = BenchOutcome::NotOpened; break;
     case RunResult::Outcome::Cancelled: end.Outcome = BenchOutcome::Cancelled; break;
     }
-    // A cancel says so in the outcome itself.
-    if (result.End != RunResult::Outcome::Cancelled)
+    // The cell says why in a few words: a failed run its cause, a port that could not be
+    // opened what was tried and what the system said; a cancel says so in the outcome itself.
+    // The advice goes with the rest.
+    std::string remark;
+    if (result.End == RunResult::Outcome::Error) {
+        end.Cause = CauseShortText(result.Cause);
+        remark = result.CauseText;
+    } else if (result.End == RunResult::Outcome::NotOpened) {
         end.Cause = ToSystemText(QString::fromStdString(result.CauseText));
+    }
     end.LogPath = result.LogPath;
     // What the port did during the run (a port that could not be opened is the cause already),
     // and what changes nothing of the outcome.
-    std::string remark;
     if (result.Problem && !result.Problem->WhileOpening)
-        remark = result.Problem->Description;
+        remark += (remark.empty() ? "" : "\n") + result.Problem->Description;
     if (!result.Warning.empty())
         remark += (remark.empty() ? "" : "\n") + result.Warning;
     end.Remark = ToSystemText(QString::fromStdString(remark));

@@ -51,12 +51,14 @@ public:
             Style(option)->drawControl(QStyle::CE_ProgressBar, &bar, painter, option.widget);
             return;
         }
+        // A row that has not run has nothing to tell: no button.
+        if (!(index.flags() & Qt::ItemIsEnabled))
+            return;
         QStyleOptionButton button;
+        button.initFrom(option.widget);
         button.rect = option.rect.adjusted(2, 2, -2, -2);
         button.text = index.data().toString();
         button.fontMetrics = option.fontMetrics;
-        button.state =
-            (index.flags() & Qt::ItemIsEnabled) ? QStyle::State_Enabled : QStyle::State_None;
         Style(option)->drawControl(QStyle::CE_PushButton, &button, painter, option.widget);
     }
 

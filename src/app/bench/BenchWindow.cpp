@@ -136,7 +136,7 @@ void BenchWindow::FitColumns()
     const int character = fontMetrics().averageCharWidth();
     const std::pair<int, int> widest[] = {{BenchTableModel::Device, 24},
                                           {BenchTableModel::File, 20},
-                                          {BenchTableModel::Figures, 20},
+                                          {BenchTableModel::Figures, 24},
                                           {BenchTableModel::Status, 26},
                                           {BenchTableModel::Outcome, 34}};
     for (const auto& [column, characters] : widest)
