@@ -2,3 +2,5 @@
 #include "MainWindowHook.h"
 
 void MainWindowCreated(TForm1& /*form*/) {}
+
+void BenchWindowCreated(BenchWindow& /*bench*/) {}

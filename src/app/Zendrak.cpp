@@ -89,6 +89,7 @@ int main(int argc, char** argv)
             QApplication::setWindowIcon(bench.windowIcon());
             SetHelpOwnerWindow(&bench);
             const WindowSignals closeRequests(bench);
+            BenchWindowCreated(bench);
             bench.show();
             if (bench.isVisible())
                 application.exec();

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The bench's table model fed by row events: each row's state and cell texts after each event
 // and each kind of result, ports that come and go, the include check box, sorting and the
-// summary line.
+// summary line; and fed by a session's observer from another thread: each kind of session
+// result as the row shows it.
+#include "BenchRowFeed.h"
 #include "BenchTableModel.h"
+#include "PortProblem.h"
 #include "SystemTexts.h"
 
 #include <QSignalSpy>
@@ -11,6 +14,7 @@
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -184,6 +188,71 @@ private slots:
         model.Row(0).RunEnds({BenchOutcome::Cancelled, "", "", false});
         QCOMPARE(model.SummaryText(),
                  QStringLiteral("1 OK, 1 Update Error, 1 not opened, 1 cancelled"));
+    }
+
+    void sessionEventsFromAnotherThread()
+    {
+        // The session's thread tells a run and its result; the row hears all of it, in order,
+        // once the user-interface thread runs, and the session's end last.
+        const RunFile font{"/fw/font.app", 3000, {}};
+        PortProblem gone;
+        gone.Description = "COM3 (/dev/ttyUSB0): the device is gone.";
+        gone.WhileOpening = false;
+        RunResult lost;
+        lost.End = RunResult::Outcome::Error;
+        lost.Cause = RunCause::LineLost;
+        lost.CauseText = "Line lost: the receiver stopped answering.";
+        lost.Problem = gone;
+        RunResult held = lost;
+        held.End = RunResult::Outcome::NotOpened;
+        held.CauseText = "COM3 (/dev/ttyUSB0) is held by another program (minicom, pid 4711).";
+        held.Problem->WhileOpening = true;
+        RunResult stored;
+        stored.End = RunResult::Outcome::Ok;
+        stored.LogPath = "/fw/COM3/logUpdate.txt";
+        stored.Warning = "the port could not be closed";
+        RunResult stopped;
+        stopped.End = RunResult::Outcome::Cancelled;
+        stopped.CauseText = "Cancelled by the user.";
+        const struct {
+            const char* Name;
+            RunResult Result;
+            QString Outcome;
+            std::string Remark;
+        } cases[] = {
+            {"line lost", lost, "Update Error: line lost",
+             "Line lost: the receiver stopped answering.\nCOM3 (/dev/ttyUSB0): the device is "
+             "gone."},
+            {"held", held, "not opened: " + QString::fromStdString(held.CauseText), ""},
+            {"stored, a warning", stored, "Update OK", "the port could not be closed"},
+            {"cancelled", stopped, "cancelled", ""},
+        };
+        for (const auto& c : cases) {
+            BenchTableModel model([this] { return Clock; });
+            model.SetPorts({Present("COM3")}, {"COM3"});
+            bool ended = false;
+            BenchRowFeed feed(model.Row(0), 2, [&] {
+                ended = true;
+                QVERIFY(!model.RowAt(0).Active());  // after the run's end
+            });
+            std::thread session([&] {
+                feed.RunBegins({"COM3", "/dev/ttyUSB0", "", {font}, {}, {}, 3}, {1, 1});
+                feed.FileBegins(font);
+                for (int64_t written = 10; written <= 3000; written += 10)
+                    feed.FileProgress(font, written, 0);
+                feed.StatusText(Texts::StatusFileSent);
+                feed.RunFinished(c.Result);
+                feed.SessionEnds({c.Result});
+            });
+            session.join();
+            QVERIFY2(model.RowAt(0).CurrentState() == State::Idle, c.Name);  // nothing yet
+            QVERIFY2(QTest::qWaitFor([&] { return ended; }, 5000), c.Name);
+            QCOMPARE(Cell(model, 0, Col::File), QStringLiteral("1 of 1: font.app"));
+            QCOMPARE(Cell(model, 0, Col::Progress), QStringLiteral("100%"));
+            QCOMPARE(Cell(model, 0, Col::Outcome), c.Outcome);
+            QCOMPARE(model.RowAt(0).LastEnd()->Remark, c.Remark);
+            QCOMPARE(model.RowAt(0).LastEnd()->LogPath, c.Result.LogPath);
+        }
     }
 
     void portsComeAndGo()
