@@ -5,6 +5,7 @@
 #define IDH_PORT 1020
 #define IDH_NETWORK 1025
 #define IDH_UPDATE 1030
+#define IDH_BENCH 1035
 #define IDH_MESSAGES 1040
 #define IDH_FILES 1050
 #define IDH_CLI 1060

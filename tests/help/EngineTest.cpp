@@ -104,8 +104,9 @@ TEST_F(EngineTest, TableOfContentsOpensTheDefaultTopicWithTheContentsTree)
     QStringList welcomeChildren;
     for (int i = 0; i < tree->topLevelItem(0)->childCount(); ++i)
         welcomeChildren << tree->topLevelItem(0)->child(i)->text(0);
-    EXPECT_EQ(welcomeChildren, (QStringList{"Connecting the receiver", "Choosing the port",
-                                            "Receivers on another machine", "Running an update"}));
+    EXPECT_EQ(welcomeChildren,
+              (QStringList{"Connecting the receiver", "Choosing the port",
+                           "Receivers on another machine", "Running an update", "The bench"}));
     EXPECT_EQ(tree->topLevelItem(1)->childCount(), 10);  // one entry per message
     ASSERT_NE(tree->currentItem(), nullptr);
     EXPECT_EQ(tree->currentItem()->text(0), "Welcome to Zendrak");

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "BenchWindow.h"
 
+#include "BenchLineControls.h"
 #include "BenchTable.h"
 #include "FirmFileReader.h"
 #include "Messages.h"
@@ -8,6 +9,7 @@
 #include "RunGroup.h"
 #include "SystemTexts.h"
 #include "Win1252.h"
+#include "help/HelpSystem.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -86,19 +88,27 @@ BenchWindow::BenchWindow(const std::string& folder, const std::vector<std::strin
     StartButton->setToolTip(QStringLiteral("Update every checked port that is present"));
     DetailsButton = new QPushButton(QStringLiteral("&Details..."), this);
     DetailsButton->setToolTip(QStringLiteral("The log entries and cause of the current row's run"));
+    HelpButton = new QPushButton(QStringLiteral("&Help"), this);
+    HelpButton->setShortcut(QKeySequence::HelpContents);
     SummaryLabel = new QLabel(this);
     SummaryLabel->setTextFormat(Qt::PlainText);
     connect(StartButton, &QPushButton::clicked, this, [this] { StartClick(); });
     connect(DetailsButton, &QPushButton::clicked, this, [this] { ShowDetails(CurrentRow()); });
+    connect(HelpButton, &QPushButton::clicked, this, [] { HelpShowTableOfContents(); });
+    // Shown once the sessions can loop, retry and keep a record of their attempts.
+    Line = new BenchLineControls(this);
+    Line->hide();
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(StartButton);
     buttons->addWidget(DetailsButton);
     buttons->addSpacing(fontMetrics().averageCharWidth() * 2);
     buttons->addWidget(SummaryLabel, 1);
+    buttons->addWidget(HelpButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(folderLabel);
     layout->addWidget(Table, 1);
+    layout->addWidget(Line);
     layout->addLayout(buttons);
     setTabOrder(StartButton, Table);
     setTabOrder(Table, DetailsButton);
@@ -137,7 +147,7 @@ void BenchWindow::FitColumns()
     const std::pair<int, int> widest[] = {{BenchTableModel::Device, 24},
                                           {BenchTableModel::File, 20},
                                           {BenchTableModel::Figures, 24},
-                                          {BenchTableModel::Status, 26},
+                                          {BenchTableModel::Status, 28},
                                           {BenchTableModel::Outcome, 34}};
     for (const auto& [column, characters] : widest)
         Table->setColumnWidth(column, std::max(Table->columnWidth(column), characters * character));
@@ -182,6 +192,13 @@ void BenchWindow::keyPressEvent(QKeyEvent* event)
         button->animateClick();
     else if (StartButton->isEnabled())
         StartClick();
+}
+
+void BenchWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange && Table)
+        FitColumns();
 }
 
 void BenchWindow::PortsListed(const std::vector<BenchPort>& ports)

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+class BenchLineControls;
 class BenchTable;
 class QLabel;
 class QPushButton;
@@ -43,8 +44,10 @@ public:
     void ShowDetails(int row);
 
     BenchTable* Table = nullptr;
+    BenchLineControls* Line = nullptr;
     QPushButton* StartButton = nullptr;
     QPushButton* DetailsButton = nullptr;
+    QPushButton* HelpButton = nullptr;
     QLabel* SummaryLabel = nullptr;
     // Told each summary line as it is shown (tests follow the runs).
     std::function<void(const QString&)> OnSummary;
@@ -54,6 +57,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void PortsListed(const std::vector<BenchPort>& ports);
