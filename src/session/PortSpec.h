@@ -39,6 +39,9 @@ public:
     // Where it leads now: a COM number through the port map (which may name a device or a
     // network address), a device path or an address as written.
     PortResolution Resolve() const;
+    // The port on another machine it leads to now (written so, or a COM number the port map
+    // gives one); nothing for a local device or a COM number that leads nowhere.
+    std::optional<NetAddress> Address() const;
     // Whether it is there now: the device exists, or the server accepts a connection.
     bool Present() const;
     // Sets the port up for the receiver before it is opened: its name, 115200 baud, 8 data
