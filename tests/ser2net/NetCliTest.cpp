@@ -13,6 +13,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -38,9 +39,8 @@ struct Receiver {
     // The log folder zendrak-cli names after the port when it updates several at once.
     std::string Folder() const
     {
-        return Route == Via::LocalPort
-                   ? Sim.SlavePath.substr(Sim.SlavePath.rfind('/') + 1)
-                   : "127.0.0.1_" + std::to_string(Server.Port(0));
+        return Route == Via::LocalPort ? Sim.SlavePath.substr(Sim.SlavePath.rfind('/') + 1)
+                                       : "127.0.0.1_" + std::to_string(Server.Port(0));
     }
 
     Via Route;
@@ -72,7 +72,7 @@ struct Row {
     std::vector<Via> Receivers;
     bool ThroughPortMap;  // -p COM5 (COM6, ...) mapped to the addresses, not the addresses
     std::vector<std::string> Options;
-    bool Held;         // another client holds the (one) network port
+    bool Held;  // another client holds the (one) network port
     int Exit;
     const char* Said;  // a part of stdout or stderr
 };
@@ -110,14 +110,29 @@ TEST(NetCli, RunsChecksAndRefusesAsOnALocalPort)
     }
 
     const Row rows[] = {
-        {"Rfc2217", {Via::Rfc2217}, false, {}, false, 0, "Update OK"},
+        {"Rfc2217", {Via::Rfc2217}, false, {"--trace", "trace.txt"}, false, 0, "Update OK"},
         {"RawTcpAsCom5", {Via::RawTcp}, true, {}, false, 0, "Update OK"},
         {"LocalAndRfc2217AtOnce", {Via::LocalPort, Via::Rfc2217}, false, {}, false, 0, "Update OK"},
-        {"CheckRfc2217", {Via::Rfc2217}, false, {"--check"}, false, 0,
+        {"CheckRfc2217",
+         {Via::Rfc2217},
+         false,
+         {"--check"},
+         false,
+         0,
          "opened and closed again with the update's settings"},
-        {"CheckRawTcp", {Via::RawTcp}, true, {"--check", "--json"}, false, 0,
+        {"CheckRawTcp",
+         {Via::RawTcp},
+         true,
+         {"--check", "--json"},
+         false,
+         0,
          "\"line_checked\":false"},
-        {"InUseOnTheServer", {Via::Rfc2217}, false, {}, true, 2,
+        {"InUseOnTheServer",
+         {Via::Rfc2217},
+         false,
+         {},
+         true,
+         2,
          ": the port is in use on that server"},
     };
     for (const Row& row : rows) {
@@ -130,8 +145,8 @@ TEST(NetCli, RunsChecksAndRefusesAsOnALocalPort)
             ASSERT_TRUE(receivers.back()->Start()) << receivers.back()->Server.Problem();
             const std::string com = "COM" + std::to_string(4 + receivers.size());
             map += com + "=" + receivers.back()->Port() + "\n";
-            ports += (ports.empty() ? "" : ",") +
-                     (row.ThroughPortMap ? com : receivers.back()->Port());
+            ports +=
+                (ports.empty() ? "" : ",") + (row.ThroughPortMap ? com : receivers.back()->Port());
         }
         WriteWholeFile(dir + "/config/zendrak/ports", map);
         std::unique_ptr<HoldingClient> holder;
@@ -151,7 +166,15 @@ TEST(NetCli, RunsChecksAndRefusesAsOnALocalPort)
             for (const auto& r : receivers)
                 EXPECT_EQ(line.find(r->Port()), line.rfind(r->Port())) << line;
         }
-        const bool sends = row.Exit == 0 && row.Options.empty();
+        const bool checks = std::count(row.Options.begin(), row.Options.end(), "--check") > 0;
+        const bool sends = row.Exit == 0 && !checks;
+        // The trace shows the receiver's bytes, never the telnet protocol's (0xFF commands).
+        if (row.Options.size() > 1 && row.Options[0] == "--trace") {
+            const std::string trace = ReadWholeFile(run + "/" + row.Options[1]);
+            EXPECT_NE(trace.find("RX \"File OK!"), std::string::npos) << trace;
+            EXPECT_EQ(trace.find("\\xFF"), std::string::npos) << trace;
+            std::filesystem::remove(run + "/" + row.Options[1]);
+        }
         for (const auto& r : receivers) {
             const std::string log = ReadWholeFile(
                 run + (receivers.size() > 1 ? "/" + r->Folder() : "") + "/logUpdate.txt");
