@@ -60,14 +60,22 @@ int RunCheck(const FirmwareFiles& files, bool filesUsable, const PortSpec& port,
         TellPortProblem(*problem, err, json);
     else
         ClosePortAfterRun(&tried, false);
+    // A raw network port runs its line as its server was told to: nothing here can see how.
+    const std::optional<NetAddress> address = port.Address();
+    const bool serverLine = address && address->Kind == NetAddress::Protocol::RawTcp;
     const bool canStart = filesUsable && !problem;
     if (json) {
-        json->Check(plan, !problem);
+        json->Check(plan, !problem, !problem && !serverLine);
     } else {
-        std::string verdict = !problem ? "Port " + plan.Port +
-                                             " opened and closed again with the "
-                                             "update's settings.\n"
-                                       : "Port " + plan.Port + " could not be opened.\n";
+        std::string verdict = problem      ? "Port " + plan.Port + " could not be opened.\n"
+                              : serverLine ? "Port " + plan.Port +
+                                                 " opened and closed again. Its line settings "
+                                                 "are its server's and cannot be checked from "
+                                                 "here: the server must run the line at 115200 "
+                                                 "baud, 8N1, without flow control.\n"
+                                           : "Port " + plan.Port +
+                                                 " opened and closed again with the update's "
+                                                 "settings.\n";
         verdict += canStart ? "An update could start.\n" : "No update can start.\n";
         out.Text(verdict);
     }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // zendrak-cli --check: the pre-flight. Lists what an update would send and to which port, with
 // the bytes that will go out and the estimated duration, then opens the port with the update's
-// settings and closes it again. Sends nothing, writes no log, never touches "Zendrak.dat".
+// settings and closes it again (a port on another machine: connects, agrees the line settings
+// with an RFC 2217 server, closes). Sends nothing to the receiver, writes no log, never touches
+// "Zendrak.dat".
 #pragma once
 
 #include "CliOptions.h"

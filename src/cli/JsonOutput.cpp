@@ -121,11 +121,12 @@ void JsonOutput::Start(const RunPlan& plan)
     Emit("start", PlanFields(plan));
 }
 
-void JsonOutput::Check(const RunPlan& plan, bool portOk)
+void JsonOutput::Check(const RunPlan& plan, bool portOk, bool lineChecked)
 {
     std::lock_guard lock(Lock);
     QJsonObject fields = PlanFields(plan);
     fields.insert("port_ok", portOk);
+    fields.insert("line_checked", lineChecked);
     Emit("check", fields);
 }
 

@@ -29,7 +29,9 @@ public:
     void NamePort(std::string port) { Port = std::move(port); }
 
     void Start(const RunPlan& plan);
-    void Check(const RunPlan& plan, bool portOk);
+    // `lineChecked`: the port took the update's line settings (false for a raw network port,
+    // whose server keeps its own).
+    void Check(const RunPlan& plan, bool portOk, bool lineChecked);
     void Message(const MessageBoxRequest& box);
     // Something said beside the outcome (UTF-8), such as a trace that could not be written.
     void Warning(const std::string& text);

@@ -26,27 +26,33 @@ void LinePace::Drain(Clock::time_point now)
     if (now <= DrainedAt)
         return;
     const double seconds = std::chrono::duration<double>(now - DrainedAt).count();
-    Queued = std::max(0.0, Queued - seconds * Rate);
+    Held = std::max(0.0, Held - seconds * Rate);
     DrainedAt = now;
 }
 
 size_t LinePace::Room(Clock::time_point now)
 {
     Drain(now);
-    return static_cast<size_t>(std::floor(static_cast<double>(QueueLimit) - Queued));
+    return static_cast<size_t>(std::floor(static_cast<double>(QueueLimit) - Held));
+}
+
+size_t LinePace::Queued(Clock::time_point now)
+{
+    Drain(now);
+    return static_cast<size_t>(std::ceil(Held));
 }
 
 void LinePace::Add(size_t count, Clock::time_point now)
 {
     Drain(now);
-    Queued += static_cast<double>(count);
+    Held += static_cast<double>(count);
 }
 
 LinePace::Clock::duration LinePace::UntilRoomFor(size_t count, Clock::time_point now)
 {
     Drain(now);
     const double excess =
-        Queued + static_cast<double>(std::min(count, QueueLimit)) - static_cast<double>(QueueLimit);
+        Held + static_cast<double>(std::min(count, QueueLimit)) - static_cast<double>(QueueLimit);
     if (excess <= 0)
         return Clock::duration::zero();
     return std::chrono::ceil<Clock::duration>(std::chrono::duration<double>(excess / Rate));

@@ -25,6 +25,8 @@ public:
 
     // Bytes the queue takes at `now`.
     size_t Room(Clock::time_point now);
+    // Bytes still queued at `now` (a part of a byte counts as one).
+    size_t Queued(Clock::time_point now);
     // `count` bytes handed over at `now` (after Room said they fit).
     void Add(size_t count, Clock::time_point now);
     // How long until `count` bytes (at most QueueLimit) fit; zero when they do now.
@@ -35,6 +37,6 @@ private:
     void Drain(Clock::time_point now);
 
     double Rate;
-    double Queued = 0;
+    double Held = 0;
     Clock::time_point DrainedAt;
 };

@@ -82,6 +82,9 @@ public:
     // Receiver bytes handed to the connection, 0 when it or the line's queue takes none now
     // (a write of up to a queue's worth goes whole or waits), -1 with errno.
     ssize_t Write(const uint8_t* buffer, size_t size);
+    // What of the written receiver bytes the line has not carried yet, as the pace models it:
+    // the connection cannot tell what still waits for the server's line.
+    size_t LineQueued() { return Pace.Queued(std::chrono::steady_clock::now()); }
     // A write was not handed over by its deadline: the account for its error.
     void NoteStalled();
     // Closes the connection (what the server still sends is read away first, so that the

@@ -63,7 +63,13 @@ PortProblem PortProblemOf(const PortSpec& port, const ECommError& error, bool wh
     }
     problem.What = KindOf(error, mapped);
     if (problem.Description.empty()) {
-        const std::string advice = PortErrorAdvice(error);
+        std::string advice = PortErrorAdvice(error);
+        // A network port's account opens with its address, which `tried` names already.
+        if (const std::optional<NetAddress> address = port.Address()) {
+            const std::string named = address->Text() + ": ";
+            if (advice.rfind(named, 0) == 0)
+                advice.erase(0, named.size());
+        }
         problem.Description = tried + ": " +
                               (advice.empty() ? "the port could not be set up (error code " +
                                                     std::to_string(error.Code) + ")."

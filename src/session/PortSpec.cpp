@@ -77,6 +77,14 @@ PortResolution PortSpec::Resolve() const
     return {lookup.Device, lookup.Problem};
 }
 
+std::optional<NetAddress> PortSpec::Address() const
+{
+    const PortResolution resolution = Resolve();
+    if (!resolution.Device || !LooksLikeNetAddress(*resolution.Device))
+        return std::nullopt;
+    return ParseNetAddress(*resolution.Device);
+}
+
 bool PortSpec::Present(bool askServer) const
 {
     const PortResolution resolution = Resolve();

@@ -39,6 +39,9 @@ public:
     // Where it leads now: a COM number through the port map (which may name a device or a
     // network address), a device path or an address as written.
     PortResolution Resolve() const;
+    // The port on another machine it leads to now (written so, or a COM number the port map
+    // gives one); nothing for a local device or a COM number that leads nowhere.
+    std::optional<NetAddress> Address() const;
     // Whether it is there now: the device exists, or the server accepts a connection. Without
     // `askServer` a port on another machine counts as there, as the port map lists it (only
     // the open tells, and nobody waits for a server that does not answer).

@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -71,8 +72,13 @@ std::string FindPortConflict(
 
 std::optional<std::string> CurrentDeviceOf(const PortSpec& port)
 {
-    if (port.Type() == PortSpec::Kind::Network)
-        return port.Text();
+    // One port of a server is one device, whichever protocol or COM number names it.
+    if (const std::optional<NetAddress> address = port.Address()) {
+        std::string server = address->Server();
+        for (char& c : server)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return server;
+    }
     const PortResolution resolution = port.Resolve();
     if (!resolution.Device)
         return std::nullopt;

@@ -37,7 +37,8 @@ struct GroupProblem {
 std::string FindPortConflict(
     const std::vector<PortSpec>& ports,
     const std::function<std::optional<std::string>(const PortSpec&)>& deviceOf);
-// The real path of the device a port leads to now; nothing when none is known yet.
+// The real path of the device a port leads to now ("host:port" for a port on another machine);
+// nothing when none is known yet.
 std::optional<std::string> CurrentDeviceOf(const PortSpec& port);
 // A working folder as the system names it (links resolved), as the current directory would name
 // it: the paths in the update log are the same either way. Empty: the current directory. The

@@ -117,7 +117,9 @@ bool RunSession::WaitForDevice()
         const auto now = Clock::now();
         if (now >= deadline) {
             // The open goes ahead and says what is wrong with the port.
-            Observer.Warning(Config.Port.Text() + ": no device appeared within " +
+            Observer.Warning(Config.Port.Text() +
+                             (Config.Port.Address() ? ": the server accepted no connection within "
+                                                    : ": no device appeared within ") +
                              SecondsText(Config.WaitSeconds) + " s");
             return true;
         }
@@ -225,6 +227,8 @@ RunResult RunSession::RunOnce(const RunIndex& index)
                 result.Warning =
                     "the update log was not written: the port failed after every "
                     "file had been stored";
+            else if (result.LogPath.empty())
+                result.Warning = "no update log was written: the port failed during the run";
         } catch (const EFCreateError& error) {
             result.Warning =
                 "the update log could not be written to " + Config.LogPath() + ": " + Utf8(error);

@@ -290,6 +290,7 @@ TEST(CliCheck, SendsNothingAndSaysWhatWouldBeSent)
     const QJsonObject check = QJsonDocument::fromJson(QByteArray::fromStdString(lines[0])).object();
     EXPECT_EQ(check.value("event").toString(), "check");
     EXPECT_TRUE(check.value("port_ok").toBool());
+    EXPECT_TRUE(check.value("line_checked").toBool());
     EXPECT_EQ(check.value("files").toArray().size(), 1);
     EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(lines[1])).object().value("event"),
               "end");

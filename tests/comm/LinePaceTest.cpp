@@ -26,10 +26,13 @@ TEST(LinePace, TheQueueEmptiesAtTheRateOfEveryBitOfACharacter)
     EXPECT_EQ(pace.Room(start), 0u);
     EXPECT_NEAR(std::chrono::duration<double>(pace.UntilRoomFor(10, start)).count(), 10.0 / 11520,
                 1e-6);
+    EXPECT_EQ(pace.Queued(start), LinePace::QueueLimit);
     EXPECT_EQ(pace.Room(start + milliseconds(100)), 1152u);
+    EXPECT_EQ(pace.Queued(start + milliseconds(100)), LinePace::QueueLimit - 1152);
     // An idle line is empty however long it idles, and time never runs back.
     EXPECT_EQ(pace.Room(start + milliseconds(60000)), LinePace::QueueLimit);
     EXPECT_EQ(pace.Room(start), LinePace::QueueLimit);
+    EXPECT_EQ(pace.Queued(start), 0u);
 }
 
 }  // namespace

@@ -50,6 +50,7 @@ struct RunRecord {
     double Seconds = 0;                 // from the start of the worker to its end
     double SecondsAfterDrop = 0;        // from the dropped connection to the end
     std::vector<std::string> Problems;  // what the port's problems said
+    std::string Warning;                // said beside the outcome
 };
 
 // Tells when the first file has been sent up to `bytes`, and what the port's problem said.
@@ -159,6 +160,8 @@ protected:
         record.SecondsAfterDrop = dropped ? SecondsBetween(droppedAt, end) : 0;
         record.Succeeded = !session.Results().empty() && session.Results().back().Ok();
         record.Problems = mark.Said();
+        if (!session.Results().empty())
+            record.Warning = session.Results().back().Warning;
         record.Log = ReadWholeFile(Folder + "/logUpdate.txt");
         if (dropAfter < 0) {
             EXPECT_EQ(simulator.Wait(15000), 0) << NameOf(via);
@@ -213,6 +216,11 @@ TEST_F(NetRun, AConnectionDroppedMidFileEndsTheRunAsAVanishedDevice)
         EXPECT_EQ(dropped.Log, local.Log) << NameOf(via);
         EXPECT_GT(dropped.SecondsAfterDrop, 0) << NameOf(via);
         EXPECT_LT(dropped.SecondsAfterDrop, 30) << NameOf(via);
+        // A run that its port ended writes no log, and says so.
+        for (const RunRecord* run : {&local, &dropped})
+            EXPECT_EQ(run->Log.empty(),
+                      run->Warning.find("no update log was written") != std::string::npos)
+                << run->Warning;
         // The port's error names the server.
         ASSERT_FALSE(dropped.Problems.empty()) << NameOf(via);
         for (const std::string& said : dropped.Problems)
@@ -259,6 +267,13 @@ TEST(Ser2netSecondClient, IsRefusedAsAPortInUseOnThatServer)
                 EXPECT_NE(error.Detail.find("the port is in use on that server"), std::string::npos)
                     << error.Detail;
                 EXPECT_NE(error.Detail.find(server.Address(second)), std::string::npos);
+                // The window's "COM Error" box names the server once, with the server's words.
+                const auto spec = PortSpec::Parse(server.Address(second));
+                const std::string details =
+                    PortProblemBoxes(PortProblemOf(*spec, error, true)).front().Details;
+                EXPECT_EQ(details.find(server.Address(second)), 0u) << details;
+                EXPECT_EQ(details.rfind(server.Address(second)), 0u) << details;
+                EXPECT_NE(details.find("in use on that server"), std::string::npos) << details;
             }
         }
         holder.CloseCommPort();

@@ -129,6 +129,22 @@ INSTANTIATE_TEST_SUITE_P(
                      "same folder bench_3001"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
+TEST(PortConflicts, ANetworkPortAndTheComNumberMappedToIt)
+{
+    TempFolder home;
+    fs::create_directories(home.Path + "/zendrak");
+    std::ofstream(home.Path + "/zendrak/ports") << "COM5=rfc2217://Bench-3:3001\n";
+    ::setenv("XDG_CONFIG_HOME", home.Path.c_str(), 1);
+    ::setenv("ZENDRAK_NO_PORT_DETECTION", "1", 1);
+    const std::string error = FindPortConflict(
+        {PortSpec::Com(5), *PortSpec::Parse("tcp://bench-3:3001")}, CurrentDeviceOf);
+    EXPECT_NE(error.find("the same device bench-3:3001"), std::string::npos) << error;
+    EXPECT_EQ(FindPortConflict({PortSpec::Com(5), *PortSpec::Parse("tcp://bench-3:3002")},
+                               CurrentDeviceOf),
+              "");
+    ::unsetenv("XDG_CONFIG_HOME");
+}
+
 TEST(ExitStatus, FromTheResultsOfEveryPort)
 {
     using O = RunResult::Outcome;
@@ -231,7 +247,7 @@ TEST(PortProblem, KindDescriptionAndBoxes)
     TempFolder home;
     const std::string map = home.Path + "/zendrak/ports";
     fs::create_directories(home.Path + "/zendrak");
-    std::ofstream(map) << "COM4=/dev/zendrak-missing\n";
+    std::ofstream(map) << "COM4=/dev/zendrak-missing\nCOM5=rfc2217://127.0.0.1:3001\n";
     ::setenv("XDG_CONFIG_HOME", home.Path.c_str(), 1);
     ::setenv("ZENDRAK_NO_PORT_DETECTION", "1", 1);
     struct Case {
@@ -240,6 +256,7 @@ TEST(PortProblem, KindDescriptionAndBoxes)
         uint8_t Code;
         int Errno;
         std::vector<PortHolder> Holders;
+        std::string Detail;  // a network port's account
         bool Opening;
         PortProblem::Kind Kind;
         const char* Described;           // the start of the description
@@ -251,6 +268,7 @@ TEST(PortProblem, KindDescriptionAndBoxes)
          8,
          ENOENT,
          {},
+         {},
          true,
          PortProblem::Kind::NotMapped,
          "COM9 is not in the port map",
@@ -259,6 +277,7 @@ TEST(PortProblem, KindDescriptionAndBoxes)
          PortSpec::Com(4),
          8,
          ENOENT,
+         {},
          {},
          true,
          PortProblem::Kind::CannotOpen,
@@ -269,6 +288,7 @@ TEST(PortProblem, KindDescriptionAndBoxes)
          8,
          EBUSY,
          {{42, "minicom"}},
+         {},
          true,
          PortProblem::Kind::Held,
          "/dev/ttyUSB0: Device or resource busy. The port is open in minicom (process 42).",
@@ -278,6 +298,7 @@ TEST(PortProblem, KindDescriptionAndBoxes)
          *PortSpec::Parse("/dev/null"),
          14,
          ENOTTY,
+         {},
          {},
          true,
          PortProblem::Kind::CannotOpen,
@@ -289,6 +310,7 @@ TEST(PortProblem, KindDescriptionAndBoxes)
          10,
          EIO,
          {},
+         {},
          false,
          PortProblem::Kind::Vanished,
          "COM4 (/dev/zendrak-missing): Input/output error.",
@@ -297,6 +319,7 @@ TEST(PortProblem, KindDescriptionAndBoxes)
          PortSpec::Com(4),
          9,
          ETIMEDOUT,
+         {},
          {},
          false,
          PortProblem::Kind::WriteFailed,
@@ -307,15 +330,38 @@ TEST(PortProblem, KindDescriptionAndBoxes)
          7,
          0,
          {},
+         {},
          false,
          PortProblem::Kind::Other,
          "COM4 (/dev/zendrak-missing): the port could not be set up (error code 7).",
+         {"COM Error"}},
+        // A network port's account names its address, which the description names already.
+        {"NetworkPortInUse",
+         PortSpec::Com(5),
+         8,
+         EBUSY,
+         {},
+         "rfc2217://127.0.0.1:3001: the port is in use on that server: another client is "
+         "connected to it.",
+         true,
+         PortProblem::Kind::Held,
+         "COM5 (rfc2217://127.0.0.1:3001): the port is in use on that server: another client",
+         {"COM Error", "Error open, COM COM5"}},
+        {"NetworkConnectionLost",
+         *PortSpec::Parse("tcp://[::1]:3002"),
+         10,
+         ECONNRESET,
+         {},
+         "tcp://[::1]:3002: the connection was lost (Connection reset by peer).",
+         false,
+         PortProblem::Kind::ReadFailed,
+         "tcp://[::1]:3002: the connection was lost (Connection reset by peer).",
          {"COM Error"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         errno = c.Errno;
-        const ECommError error(c.Code, c.Holders);
+        const ECommError error(c.Code, c.Holders, c.Detail);
         const PortProblem problem = PortProblemOf(c.Port, error, c.Opening);
         EXPECT_EQ(problem.What, c.Kind);
         EXPECT_EQ(problem.Port, c.Port.Text());

@@ -130,7 +130,8 @@ std::vector<RunRow> Rows()
          "",
          false,
          all},
-        // The line goes after "l": the file send fails, then the start command; no log.
+        // The line goes after "l": the file send fails, then the start command; no log, and
+        // that is said.
         {"LineGone",
          {Restart, {"l\r\n", {}, "", true}},
          {},
@@ -140,7 +141,7 @@ std::vector<RunRow> Rows()
          RunCause::LineLost,
          0,
          false,
-         "",
+         "no update log was written",
          true,
          "r\r\nl\r\n"},
         {"CancelledMidFile",
