@@ -351,20 +351,33 @@ TEST(HistoryAppendProcesses, TwoWritersAtOnceLoseNothing)
     RemoveTree(dir);
 }
 
+// The file's size; -1 while there is none.
+long long FileSize(const std::string& path)
+{
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    return error ? -1 : static_cast<long long>(size);
+}
+
 TEST(HistoryAppendProcesses, AWriterKilledAtAnyMomentLeavesWholeLines)
 {
     const std::string dir = MakeTempDir();
     std::mt19937 random(19);
     size_t before = 0;
+    const std::string path = dir + "/zendrak-history.csv";
     for (int round = 0; round < 25; ++round) {
         const pid_t child = AppendInChild(dir, "COM" + std::to_string(round + 1), 1000000);
         ASSERT_GT(child, 0);
+        // The first writer is killed only once it has begun to add lines (a loaded machine may
+        // take longer than the random wait to start it); the later ones at any moment.
+        for (int waited = 0; round == 0 && waited < 10000 && FileSize(path) <= 0; ++waited)
+            usleep(1000);
         usleep(2000 + random() % 20000);
         kill(child, SIGKILL);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
         std::vector<std::string> records;
-        ExpectOnlyWholeRecords(ReadWholeFile(dir + "/zendrak-history.csv"), records);
+        ExpectOnlyWholeRecords(ReadWholeFile(path), records);
         // Nothing that was there before is lost.
         EXPECT_GE(records.size(), before);
         before = records.size();
