@@ -57,8 +57,8 @@ std::string AttemptText(const RunResult& result)
 {
     if (result.Attempt <= 1)
         return {};
-    return "attempt " + std::to_string(result.Attempt) + " of " +
-           std::to_string(result.Attempts) + Earlier(result.Earlier);
+    return "attempt " + std::to_string(result.Attempt) + " of " + std::to_string(result.Attempts) +
+           Earlier(result.Earlier);
 }
 
 std::string NextReceiverText(const RunIndex& index)

@@ -61,12 +61,15 @@ std::shared_ptr<const FirmwareFiles> FirmwareFiles::Read(const std::string& fold
     return ReadSet(folder);
 }
 
-std::shared_ptr<const FirmwareFiles> FirmwareFiles::ReadUnchanged(const std::string& folder)
+std::shared_ptr<const FirmwareFiles> FirmwareFiles::ReadUnchanged(
+    const std::string& folder, const std::function<void()>& betweenReads)
 {
     std::vector<FileStamp> before;
     for (const char* name : FirmNames)
         before.push_back(StampOf(folder + name));
     std::shared_ptr<FirmwareFiles> first = ReadSet(folder);
+    if (betweenReads)
+        betweenReads();
     const std::shared_ptr<const FirmwareFiles> second = ReadSet(folder);
     if (!first->Set.Problem.Empty())
         return first;

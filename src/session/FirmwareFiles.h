@@ -7,6 +7,7 @@
 #include "FirmFileSet.h"
 #include "RunObserver.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,8 +19,10 @@ public:
     // The same for a folder whose files may be replaced at any time (between the receivers of
     // a production line): they are read twice, and a file that changed meanwhile (its size,
     // times, identity or contents, or whether it is there) is a Problem, so that no run sends
-    // half an old and half a new file.
-    static std::shared_ptr<const FirmwareFiles> ReadUnchanged(const std::string& folder);
+    // half an old and half a new file. `betweenReads` (tests change files there) is called
+    // after the first read.
+    static std::shared_ptr<const FirmwareFiles> ReadUnchanged(
+        const std::string& folder, const std::function<void()>& betweenReads = {});
 
     const std::string& Folder() const { return Set.Folder; }
     // At least one file could be read.

@@ -87,7 +87,8 @@ bool NextReceiverWait::ReadInto(NextReceiverWatch& watch)
     uint8_t buffer[64];
     try {
         const uint32_t count = Line->ReadBytes(buffer, sizeof buffer);
-        watch.Received(Clock::now(), std::string_view(reinterpret_cast<const char*>(buffer), count));
+        watch.Received(Clock::now(),
+                       std::string_view(reinterpret_cast<const char*>(buffer), count));
         return true;
     } catch (const ECommError&) {
         ClosePort();  // the device went, or the connection: never held while it is away

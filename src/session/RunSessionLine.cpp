@@ -68,8 +68,8 @@ void RunSession::RunReceiver(int run, NextReceiverWatch::Trigger startedBy,
             result.Attempts = index.Attempts;
             result.Earlier = index.Earlier;
             result.Port = Config.Port.Text();
-            result = Unbegun(result, RunResult::Outcome::Cancelled,
-                             CauseAdvice(RunCause::Cancelled));
+            result =
+                Unbegun(result, RunResult::Outcome::Cancelled, CauseAdvice(RunCause::Cancelled));
         } else {
             const auto start = WallClock::now();
             const std::shared_ptr<const FirmwareFiles> files = Files();
