@@ -144,6 +144,7 @@ TEST_F(HelpTextsTest, SearchFindsThePageThatExplainsAWord)
         {"brltty adapter", "/connect.htm"},
         {"null-modem cable", "/connect.htm"},
         {"Integerwert", "/messages.htm"},
+        {"spreadsheet", "/line.htm"},
     };
     for (const auto& c : cases) {
         const auto hits = search.Find(QString::fromUtf8(c.Words));
