@@ -44,7 +44,8 @@ set(ZENDRAK_MAN_NAME_zendrak "load firmware into a satellite receiver over a ser
 set(ZENDRAK_MAN_NAME_zendrak-cli "load firmware into a satellite receiver from the command line")
 set(ZENDRAK_MAN_NAME_zendrak-receiver-sim "play a satellite receiver's console on a pseudo-terminal")
 set(ZENDRAK_MAN_INCLUDES_zendrak-cli ${CMAKE_SOURCE_DIR}/packaging/man/environment.h2m
-    ${CMAKE_SOURCE_DIR}/packaging/zendrak-cli.h2m)
+    ${CMAKE_SOURCE_DIR}/packaging/zendrak-cli.h2m
+    ${CMAKE_SOURCE_DIR}/packaging/man/production-line.h2m)
 set(ZENDRAK_MAN_DIR ${CMAKE_BINARY_DIR}/man)
 if(HELP2MAN AND GZIP)
   foreach(program IN LISTS ZENDRAK_PROGRAMS)

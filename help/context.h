@@ -10,5 +10,6 @@
 #define IDH_FILES 1050
 #define IDH_CLI 1060
 #define IDH_SCRIPTS 1065
+#define IDH_LINE 1067
 #define IDH_SIMULATOR 1070
 #define IDH_LOG 1080

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "BenchSummary.h"
 
+#include "LineTexts.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -12,7 +14,11 @@ std::string BenchSummaryTable(const std::vector<RunResult>& results)
     for (const RunResult& r : results) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f s", r.Seconds);
-        const std::string cause = r.Ok() ? "-" : CauseShortText(r.Cause);
+        std::string cause = r.Ok() ? "" : CauseShortText(r.Cause);
+        if (const std::string attempt = AttemptText(r); !attempt.empty())
+            cause += (cause.empty() ? "" : ", ") + attempt;
+        if (cause.empty())
+            cause = "-";
         rows.push_back({r.Port, r.Device.empty() ? "-" : r.Device, OutcomeText(r.End), seconds,
                         std::to_string(r.FilesStored) + "/" + std::to_string(r.Files), cause});
     }

@@ -7,5 +7,6 @@
 #include <string>
 #include <vector>
 
-// A table with a header line: port, device, outcome, duration, files sent ("2/3"), cause.
+// A table with a header line: port, device, outcome, duration, files sent ("2/3"), cause (and
+// the attempt, after a retry).
 std::string BenchSummaryTable(const std::vector<RunResult>& results);

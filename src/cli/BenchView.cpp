@@ -113,6 +113,14 @@ void BenchBoard::SetState(size_t index, const std::string& state)
     Redraw(true);
 }
 
+void BenchBoard::SetIdle(size_t index, const std::string& state)
+{
+    std::lock_guard lock(Lock);
+    Rows.at(index)->Percent = -1;
+    Rows.at(index)->State = state;
+    Redraw(true);
+}
+
 void BenchBoard::Finish()
 {
     std::lock_guard lock(Lock);

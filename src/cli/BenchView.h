@@ -41,6 +41,8 @@ public:
     RunObserver& Port(size_t index);
     // Sets the state column of a port ("waiting for the device", "Update OK", ...).
     void SetState(size_t index, const std::string& state);
+    // The port's run is over and it waits (the next receiver, a retry): no file, this state.
+    void SetIdle(size_t index, const std::string& state);
     // Draws the lines once more, never dropped (the last picture before the summary).
     void Finish();
 

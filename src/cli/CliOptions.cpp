@@ -12,7 +12,8 @@ std::string CliUsage()
     // The "Usage:" and "or:" lines are what manual page generators take for the synopsis.
     // The first line is long: a continuation line would leave the synopsis.
     return "Usage: zendrak-cli [-p PORT[,PORT...]]... [-C DIR] [-q] [--json] [--trace FILE] "
-           "[--check] [--wait SECONDS]\n"
+           "[--check] [--wait SECONDS] [--loop] [--loop-quiet SECONDS] [--retries N] "
+           "[--history]\n"
            "  or:  zendrak-cli --list-ports\n"
            "  or:  zendrak-cli --forget-port COM<n>\n"
            "  or:  zendrak-cli --help | --version\n"
@@ -62,6 +63,33 @@ std::string CliUsage()
            "      --wait=SECONDS    when a port's device is not there yet, wait up to SECONDS\n"
            "                        for it to appear (an adapter being plugged in; a network\n"
            "                        port's server accepting a connection), then start\n"
+           "      --loop            the production line: after each receiver, each port waits\n"
+           "                        for the next one and updates it too, until Ctrl-C (while\n"
+           "                        every port waits it ends the session at once, with a\n"
+           "                        summary). Nothing is sent while a port waits. The next\n"
+           "                        receiver is there when its start-up output comes unasked\n"
+           "                        after the line was quiet for --loop-quiet seconds, when the\n"
+           "                        port's device was unplugged and is plugged in again, or,\n"
+           "                        for receivers that print nothing, when Enter is pressed\n"
+           "                        (stdin a terminal: every waiting port starts). The\n"
+           "                        firmware files are read anew for each receiver; a run whose\n"
+           "                        files change while they are read does not start\n"
+           "      --loop-quiet=SECONDS  how long the line must have been quiet before start-up\n"
+           "                        output counts as the next receiver (default 10, at least\n"
+           "                        1); the updated receiver's own restart comes sooner and\n"
+           "                        starts nothing\n"
+           "      --retries=N       start an update that failed because of the line or the\n"
+           "                        receiver (no connection, line lost, file refused, storing\n"
+           "                        not confirmed) again from the restart, up to N more times\n"
+           "                        (0 to 99), after 2 seconds; never after \"Update OK\", a\n"
+           "                        cancel or files that cannot be used; a port that could not\n"
+           "                        be opened only with --wait\n"
+           "      --history         keep a record of every run (on with --loop and --retries):\n"
+           "                        a line in zendrak-history.csv (start, port, device,\n"
+           "                        adapter, folder, each file's size and SHA-256, outcome,\n"
+           "                        cause, attempt, duration, kept log) and the run's log also\n"
+           "                        as logs/<start UTC>-<port>.txt; a record that cannot be\n"
+           "                        written stops the start\n"
            "      --list-ports      list the serial ports, one line each: COM text, device\n"
            "                        path, stable identity, description (\"-\" when none),\n"
            "                        present or absent\n"
@@ -88,6 +116,8 @@ std::string CliUsage()
            "  cannot be written.\n"
            "  With several ports: 0 when every run ended \"Update OK\", 2 when a port could not\n"
            "  be opened (the others still run), otherwise 1.\n"
+           "  With --loop or --retries the last attempt of each receiver counts; with --loop\n"
+           "  a Ctrl-C while every port waits is the session's usual end, not a cancel.\n"
            "\n"
            "Zendrak.dat is only read, never written.\n"
            "\n"
@@ -112,12 +142,17 @@ struct ValueOption {
     const char* Long;
     std::string CliOptions::*Member;
 };
-// --port, --wait and --forget-port are read by ParseCliOptions itself (no member).
+// --port, --wait, --forget-port, --loop-quiet and --retries are read by ParseCliOptions
+// itself (no member).
 constexpr ValueOption ValueOptions[] = {{"-p", "--port", nullptr},
                                         {"-C", "--directory", &CliOptions::Directory},
                                         {nullptr, "--trace", &CliOptions::Trace},
                                         {nullptr, "--wait", nullptr},
-                                        {nullptr, "--forget-port", nullptr}};
+                                        {nullptr, "--forget-port", nullptr},
+                                        {nullptr, "--loop-quiet", nullptr},
+                                        {nullptr, "--retries", nullptr}};
+
+constexpr int MostRetries = 99;
 
 // The numbers --forget-port takes: those the port map and the remembered numbers hold.
 constexpr int FirstForgettable = 1;
@@ -155,6 +190,7 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
     CliOptions& o = result.Options;
     bool single = false;  // --list-ports, --forget-port, --help, --version stand alone
     bool update = false;
+    bool quietGiven = false, retriesGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const ValueOption* valued = nullptr;
@@ -191,6 +227,24 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
                     result.Error = "--wait: not a number of seconds from 0 to 86400: " + *value;
                     return result;
                 }
+            } else if (name == "--loop-quiet") {
+                o.LoopQuiet = SecondsOf(*value);
+                quietGiven = true;
+                if (o.LoopQuiet < 1) {
+                    result.Error =
+                        "--loop-quiet: not a number of seconds from 1 to 86400: " + *value;
+                    return result;
+                }
+            } else if (name == "--retries") {
+                const bool digits = value->size() <= 2 &&
+                                    value->find_first_not_of("0123456789") == std::string::npos;
+                o.Retries = digits ? std::stoi(*value) : -1;
+                retriesGiven = true;
+                if (o.Retries < 0 || o.Retries > MostRetries) {
+                    result.Error = "--retries: not a number from 0 to " +
+                                   std::to_string(MostRetries) + ": " + *value;
+                    return result;
+                }
             } else if (name == "--forget-port") {
                 o.ForgetNumber = ComNumberOfText(*value).value_or(0);
                 if (o.ForgetNumber < FirstForgettable || o.ForgetNumber > LastForgettable) {
@@ -216,6 +270,12 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
             update = true;
         } else if (arg == "--check") {
             o.Check = true;
+            update = true;
+        } else if (arg == "--loop") {
+            o.Loop = true;
+            update = true;
+        } else if (arg == "--history") {
+            o.History = true;
             update = true;
         } else if (arg == "--list-ports" || arg == "--help" || arg == "-h" || arg == "--version" ||
                    arg == "-V") {
@@ -246,6 +306,16 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
         result.Error = "--check sends nothing, so --trace would have nothing to record";
         return result;
     }
+    if (o.Check && (o.Loop || retriesGiven || o.History)) {
+        result.Error = "--check sends nothing: --loop, --retries and --history need an update";
+        return result;
+    }
+    if (quietGiven && !o.Loop) {
+        result.Error = "--loop-quiet is the loop's: it needs --loop";
+        return result;
+    }
+    // The record is kept whenever a run may be one of several.
+    o.History = o.History || o.Loop || retriesGiven;
     return result;
 }
 

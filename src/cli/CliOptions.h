@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // zendrak-cli's command line: zendrak-cli [-p PORT[,PORT...]]... [-C DIR] [-q] [--json]
-// [--trace FILE] [--check] [--wait SECONDS] | --list-ports | --forget-port COM<n> | -h, --help |
-// -V, --version; the long forms --port, --directory, --quiet, --trace, --wait and --forget-port
-// take their value as the next argument or after "=".
+// [--trace FILE] [--check] [--wait SECONDS] [--loop] [--loop-quiet SECONDS] [--retries N]
+// [--history] | --list-ports | --forget-port COM<n> | -h, --help | -V, --version; the long
+// forms of the options with a value take it as the next argument or after "=".
 #pragma once
 
 #include <string>
@@ -20,6 +20,11 @@ struct CliOptions {
     bool Check = false;      // --check: the pre-flight, nothing sent
     double WaitSeconds = 0;  // --wait: how long a port's device may take to appear
     int ForgetNumber = 0;    // --forget-port COM<n>
+    // The production line:
+    bool Loop = false;      // --loop: one receiver after another on each port
+    double LoopQuiet = 10;  // --loop-quiet: quiet time before start-up output counts
+    int Retries = 0;        // --retries: further attempts of a failed update
+    bool History = false;   // --history, also on with --loop and --retries
 };
 
 struct CliParse {

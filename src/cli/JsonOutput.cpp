@@ -72,6 +72,14 @@ QString LogEntryText(const std::string& entry)
     return FromSystemText(entry);
 }
 
+QJsonArray CauseKeys(const std::vector<RunCause>& causes)
+{
+    QJsonArray keys;
+    for (RunCause cause : causes)
+        keys.append(QString::fromLatin1(CauseKey(cause)));
+    return keys;
+}
+
 QJsonArray Paths(const std::vector<std::string>& paths)
 {
     QJsonArray list;
@@ -108,6 +116,10 @@ void JsonOutput::Emit(const char* event, QJsonObject fields, bool frame)
     fields.insert("t", Rounded(SinceStart(), 3));
     if (!Port.empty())
         fields.insert("port", QString::fromLocal8Bit(Port.c_str()));
+    if (Counting) {
+        fields.insert("run", Index.Run);
+        fields.insert("attempt", Index.Attempt);
+    }
     std::string line = QJsonDocument(fields).toJson(QJsonDocument::Compact).toStdString() + "\n";
     if (frame)
         Out.Frame(std::move(line));
@@ -115,10 +127,23 @@ void JsonOutput::Emit(const char* event, QJsonObject fields, bool frame)
         Out.Text(std::move(line));
 }
 
+void JsonOutput::SetRun(const RunIndex& index)
+{
+    std::lock_guard lock(Lock);
+    Index = index;
+}
+
 void JsonOutput::Start(const RunPlan& plan)
 {
     std::lock_guard lock(Lock);
-    Emit("start", PlanFields(plan));
+    QJsonObject fields = PlanFields(plan);
+    if (Counting) {
+        fields.insert("attempts", Index.Attempts);
+        fields.insert("earlier", CauseKeys(Index.Earlier));
+        if (Index.StartedBy != NextReceiverWatch::Trigger::None)
+            fields.insert("started_by", QString::fromLatin1(TriggerName(Index.StartedBy)));
+    }
+    Emit("start", fields);
 }
 
 void JsonOutput::Check(const RunPlan& plan, bool portOk, bool lineChecked)
@@ -148,6 +173,34 @@ void JsonOutput::End(int exitCode, const RunResult* result)
     if (Ended)
         return;
     Ended = true;
+    EmitEnd(exitCode, result);
+}
+
+void JsonOutput::RunEnd(const RunResult& result)
+{
+    std::lock_guard lock(Lock);
+    Index.Run = result.Run;  // also for a run that ended before it began
+    Index.Attempt = result.Attempt;
+    EmitEnd(ExitStatusOf({result}), &result);
+}
+
+void JsonOutput::Waiting(const LineCounts& counts)
+{
+    std::lock_guard lock(Lock);
+    Emit("waiting", {{"updated", counts.Updated}, {"failed", counts.Failed}});
+}
+
+void JsonOutput::Retry(const RunResult& failed, const RunIndex& next, double pauseSeconds)
+{
+    std::lock_guard lock(Lock);
+    Emit("retry", {{"next_attempt", next.Attempt},
+                   {"attempts", next.Attempts},
+                   {"pause_s", Rounded(pauseSeconds, 3)},
+                   {"cause", CauseFields(failed)}});
+}
+
+void JsonOutput::EmitEnd(int exitCode, const RunResult* result)
+{
     // A run says its own outcome; without one (a check, an end before any run) the exit does.
     const bool ok = result ? result->Ok() : exitCode == ExitStatus::Ok;
     QJsonObject fields{{"outcome", ok ? "ok" : "error"},
@@ -157,6 +210,13 @@ void JsonOutput::End(int exitCode, const RunResult* result)
     if (result) {
         fields.insert("cause", CauseFields(*result));
         fields.insert("warning", Utf8OrNull(result->Warning));
+        if (Counting) {
+            fields.insert("attempts", result->Attempts);
+            fields.insert("earlier", CauseKeys(result->Earlier));
+            fields.insert("duration_s", Rounded(result->Seconds, 3));
+        }
+        if (!result->KeptLog.empty())
+            fields.insert("kept_log", FromLocalPath(result->KeptLog));
     }
     Emit("end", fields);
 }
@@ -241,6 +301,36 @@ std::string SummaryEvent(const std::vector<RunResult>& results, int exitCode, do
                                  {"duration_s", Rounded(r.Seconds, 3)},
                                  {"files_sent", r.FilesStored},
                                  {"files", r.Files}});
+    const QJsonObject summary{
+        {"event", "summary"}, {"t", Rounded(seconds, 3)}, {"exit", exitCode}, {"ports", ports}};
+    return QJsonDocument(summary).toJson(QJsonDocument::Compact).toStdString() + "\n";
+}
+
+std::string LineSummaryEvent(const std::vector<std::vector<RunResult>>& perPort, int exitCode,
+                             double seconds)
+{
+    QJsonArray ports;
+    for (const std::vector<RunResult>& results : perPort) {
+        if (results.empty())
+            continue;
+        QJsonArray receivers;
+        for (const RunResult& r : LastAttempts(results))
+            receivers.append(QJsonObject{{"run", r.Run},
+                                         {"outcome", QString::fromLatin1(OutcomeKey(r.End))},
+                                         {"cause", CauseFields(r)},
+                                         {"attempt", r.Attempt},
+                                         {"earlier", CauseKeys(r.Earlier)},
+                                         {"device", PathOrNull(r.Device)},
+                                         {"log", PathOrNull(r.LogPath)},
+                                         {"kept_log", PathOrNull(r.KeptLog)},
+                                         {"duration_s", Rounded(r.Seconds, 3)}});
+        const LineCounts counts = CountReceivers(results);
+        ports.append(QJsonObject{{"port", QString::fromLocal8Bit(results.front().Port.c_str())},
+                                 {"updated", counts.Updated},
+                                 {"failed", counts.Failed},
+                                 {"attempts", static_cast<int>(results.size())},
+                                 {"receivers", receivers}});
+    }
     const QJsonObject summary{
         {"event", "summary"}, {"t", Rounded(seconds, 3)}, {"exit", exitCode}, {"ports", ports}};
     return QJsonDocument(summary).toJson(QJsonDocument::Compact).toStdString() + "\n";

@@ -2,7 +2,10 @@
 // zendrak-cli --json: the run as a stream of JSON objects, one per line on stdout, each with
 // "event" and "t" (seconds since the start). An observer of the run for status, log, file and
 // progress events; the command adds start or check, message, warning and end, and with several
-// ports a summary. Schema version 1.
+// ports a summary. On a production line (--loop, --retries) every event also carries the run's
+// number and attempt, each attempt has its own end, the waits for the next receiver and the
+// retries are events of their own, and a summary of every port's receivers ends the stream.
+// Schema version 1.
 #pragma once
 
 #include "Messages.h"
@@ -10,6 +13,7 @@
 #include "RunObserver.h"
 #include "RunPlan.h"
 #include "RunResult.h"
+#include "SessionObserver.h"
 #include "TextSink.h"
 
 #include <QJsonObject>
@@ -27,6 +31,10 @@ public:
     JsonOutput(TextSink& out, Clock sinceStart);
     // Every event names this port ("port"), for a command that updates several at once.
     void NamePort(std::string port) { Port = std::move(port); }
+    // Every event from now on carries "run" and "attempt" (a production line).
+    void CountRuns() { Counting = true; }
+    // The run the next events belong to.
+    void SetRun(const RunIndex& index);
 
     void Start(const RunPlan& plan);
     // `lineChecked`: the port took the update's line settings (false for a raw network port,
@@ -38,6 +46,12 @@ public:
     // The last event: the outcome, cause and warning of `result`; without one (a check, an end
     // before any run) the outcome follows the exit status.
     void End(int exitCode, const RunResult* result = nullptr);
+    // The end of one run of a production line (the stream goes on).
+    void RunEnd(const RunResult& result);
+    // The port waits for the next receiver: "waiting" with the receivers so far.
+    void Waiting(const LineCounts& counts);
+    // A failed run is tried again: "retry" with the attempt to come and why the last failed.
+    void Retry(const RunResult& failed, const RunIndex& next, double pauseSeconds);
 
     void StatusText(const std::string& text) override;
     void LogEntry(const std::string& entry) override;
@@ -47,6 +61,7 @@ public:
 
 private:
     void Emit(const char* event, QJsonObject fields, bool frame = false);
+    void EmitEnd(int exitCode, const RunResult* result);
     QJsonObject Progress(const RunFile& file, int64_t bytes) const;
 
     TextSink& Out;
@@ -56,6 +71,8 @@ private:
     double LastProgress = -1;
     bool Ended = false;
     std::string Port;
+    bool Counting = false;
+    RunIndex Index;
 };
 
 // The one end event of a command line that could not be used (exit 2).
@@ -64,3 +81,7 @@ std::string UsageErrorEvent();
 QJsonObject PlanFields(const RunPlan& plan);
 // The last event of a command with several ports: each port's result, and the exit status.
 std::string SummaryEvent(const std::vector<RunResult>& results, int exitCode, double seconds);
+// The last event of a production line: per port its receivers updated and failed, its
+// attempts, and each receiver's last attempt; the exit status and the session's duration.
+std::string LineSummaryEvent(const std::vector<std::vector<RunResult>>& perPort, int exitCode,
+                             double seconds);

@@ -3,6 +3,7 @@
 
 #include "CliLines.h"
 #include "ExitStatus.h"
+#include "LineTexts.h"
 #include "PortProblem.h"
 #include "SystemTexts.h"
 
@@ -64,7 +65,7 @@ PortOutput::~PortOutput()
 
 std::string PortOutput::OpenTrace()
 {
-    if (!Out.Trace)
+    if (!Out.Trace || Trace)
         return {};
     OutputFileOpen opened =
         OpenOutputFile(Out.Trace->Name, Out.Trace->Folder, Out.Trace->Protected);
@@ -100,6 +101,12 @@ void PortOutput::SetState(const std::string& state)
         Out.Board->SetState(Out.BoardRow, state);
 }
 
+void PortOutput::SetIdle(const std::string& state)
+{
+    if (Out.Board)
+        Out.Board->SetIdle(Out.BoardRow, state);
+}
+
 void PortOutput::Complain(const std::string& text)
 {
     Out.Err->Text(ComplaintLine(text, Out.NamedPort));
@@ -117,11 +124,52 @@ void PortOutput::WaitingForDevice(const std::string& /*port*/, double /*seconds*
     SetState("waiting for the device");
 }
 
-void PortOutput::RunBegins(const RunPlan& plan, const RunIndex& /*index*/)
+void PortOutput::SayLine(const std::string& text)
+{
+    if (Out.Json)
+        return;
+    if (Out.Board) {
+        SetIdle(text);
+        return;
+    }
+    // Piped with several ports, the prefix names the port; alone the line names it itself.
+    if (View)
+        View->Say(Lines ? text : Out.NamedPort.empty() ? PortName + ": " + text : text);
+}
+
+void PortOutput::RunBegins(const RunPlan& plan, const RunIndex& index)
 {
     RunBegan = SteadySeconds();
-    if (Out.Json)
+    PortName = plan.Port;
+    if (Out.Json) {
+        Out.Json->SetRun(index);
         Out.Json->Start(plan);
+    }
+    if (index.Run == 1 && index.Attempt == 1)
+        return;
+    if (View)
+        View->BeginRun(plan.Files);
+    if (index.Attempt == 1)
+        SayLine(NextReceiverText(index));
+    else if (Out.Board)
+        SetState("attempt " + std::to_string(index.Attempt) + " of " +
+                 std::to_string(index.Attempts));
+}
+
+void PortOutput::RetryComing(const RunResult& failed, const RunIndex& next,
+                             std::chrono::milliseconds pause)
+{
+    if (Out.Json)
+        Out.Json->Retry(failed, next, static_cast<double>(pause.count()) / 1000.0);
+    SayLine(RetryText(next, pause));
+}
+
+void PortOutput::WaitingForNextReceiver(const std::string& port, const LineCounts& counts)
+{
+    PortName = port;
+    if (Out.Json)
+        Out.Json->Waiting(counts);
+    SayLine(WaitingText(counts));
 }
 
 void PortOutput::PortProblemFound(const PortProblem& problem)
@@ -146,6 +194,10 @@ void PortOutput::RunFinished(const RunResult& result)
     if (Trace)
         Trace->End(result);
     std::string state = OutcomeText(result.End);
+    // Said before the outcome, which stays the run's last line.
+    const std::string attempt = AttemptText(result);
+    if (!attempt.empty() && View)
+        View->Say(attempt);
     if (result.End == RunResult::Outcome::NotOpened) {
         if (!result.Problem)
             Complain(result.CauseText);  // the port's own problems have been said
@@ -160,8 +212,13 @@ void PortOutput::RunFinished(const RunResult& result)
             state += std::string(" (") + CauseShortText(result.Cause) + ")";
         }
     }
+    if (!attempt.empty())
+        state += ", " + attempt;
     SetState(state);
-    // With several ports each has its end event; one port's end comes with the command's.
-    if (Out.Json && !Out.NamedPort.empty())
+    // On a production line each run has its end event; with several ports each port has its
+    // own; one port's end comes with the command's.
+    if (Out.Json && Out.Line)
+        Out.Json->RunEnd(result);
+    else if (Out.Json && !Out.NamedPort.empty())
         Out.Json->End(ExitStatusOf({result}), &result);
 }

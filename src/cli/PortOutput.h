@@ -47,13 +47,16 @@ public:
         BenchBoard* Board = nullptr;  // several ports on a terminal: this port's line
         size_t BoardRow = 0;
         std::optional<TraceRequest> Trace;  // --trace: opened once the port is claimed
+        // A production line (--loop, --retries): each run ends with its own JSON end.
+        bool Line = false;
     };
 
     PortOutput(Outputs outputs, std::vector<RunFile> files);
     ~PortOutput() override;
 
     // Why the trace could not be opened once the port was claimed; empty when it was (or
-    // none was asked for). Called on the session's thread before anything is sent.
+    // none was asked for). Called on the session's thread before anything is sent; the
+    // runs after the first write on into the trace opened by the first.
     std::string OpenTrace();
 
     void WaitingForDevice(const std::string& port, double seconds) override;
@@ -61,6 +64,9 @@ public:
     void PortProblemFound(const PortProblem& problem) override;
     void Warning(const std::string& text) override;
     void RunFinished(const RunResult& result) override;
+    void RetryComing(const RunResult& failed, const RunIndex& next,
+                     std::chrono::milliseconds pause) override;
+    void WaitingForNextReceiver(const std::string& port, const LineCounts& counts) override;
 
     // A line of text to this port's stderr, as the command says things (UTF-8).
     void Complain(const std::string& text);
@@ -69,6 +75,9 @@ public:
 
 private:
     void SetState(const std::string& state);
+    void SetIdle(const std::string& state);
+    // A line about the production line, on stdout with the port named once.
+    void SayLine(const std::string& text);
 
     Outputs Out;
     std::unique_ptr<PrefixedSink> Lines;
@@ -78,4 +87,5 @@ private:
     std::unique_ptr<PrefixedSink> TraceLines;  // a trace on stderr with several ports
     std::unique_ptr<TraceOutput> Trace;
     std::atomic<double> RunBegan{0};
+    std::string PortName;  // as the session names it; set on the session's thread
 };

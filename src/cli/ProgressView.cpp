@@ -172,3 +172,16 @@ void ProgressView::ShowOutcome(const std::string& text)
     EndProgressLine();
     Out.Text(ToTerminalText(text) + "\n");
 }
+
+void ProgressView::BeginRun(std::vector<RunFile> files)
+{
+    std::lock_guard lock(Lock);
+    Files = std::move(files);
+    LastStatus.clear();
+}
+
+void ProgressView::Say(const std::string& text)
+{
+    std::lock_guard lock(Lock);
+    Line(text);
+}

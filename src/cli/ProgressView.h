@@ -30,6 +30,10 @@ public:
     void FileEnds(const RunFile& file, int64_t written, bool complete) override;
     // The outcome, always shown: the last line on stdout.
     void ShowOutcome(const std::string& text);
+    // A further run begins (a production line) with these files.
+    void BeginRun(std::vector<RunFile> files);
+    // A line about the production line (a wait, a retry), shown even when quiet (UTF-8).
+    void Say(const std::string& text);
 
 private:
     void Line(const std::string& text);
@@ -40,7 +44,7 @@ private:
     TextSink& Out;
     const bool Terminal;
     const bool Quiet;
-    const std::vector<RunFile> Files;
+    std::vector<RunFile> Files;  // under Lock
     const Clock Now;
 
     std::mutex Lock;

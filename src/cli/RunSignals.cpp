@@ -31,9 +31,11 @@ const std::vector<int> CancellingSignals = {SIGINT, SIGTERM, SIGQUIT};
 // SIGTTIN and SIGTTOU are ignored rather than caught: ignored, a background read or write of the
 // terminal fails or goes through at once; caught, the kernel would repeat it for ever. SIGTSTP
 // is caught to say why the run goes on.
-RunSignals::RunSignals(std::function<void(const std::string&)> say, std::function<void()> cancel)
+RunSignals::RunSignals(std::function<void(const std::string&)> say, std::function<void()> cancel,
+                       std::function<bool()> endIfIdle)
     : Say(std::move(say)),
       Cancel(std::move(cancel)),
+      EndIfIdle(std::move(endIfIdle)),
       Notifier({SIGINT, SIGTERM, SIGQUIT, SIGTSTP}, {SIGHUP, SIGTTIN, SIGTTOU},
                [this](int signal) { Handle(signal); })
 {
@@ -45,6 +47,8 @@ void RunSignals::Handle(int signal)
         Say(WarningLines[0]);
         return;
     }
+    if (Policy.CancelSignal() == 0 && EndIfIdle && EndIfIdle())
+        return;
     switch (Policy.Take(signal, CancelPolicy::Clock::now())) {
     case CancelPolicy::Action::Warn:
         Say(WarningLines[0]);

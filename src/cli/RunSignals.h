@@ -6,7 +6,9 @@
 // of these signals, from a second after the cancel on, ends the program at once as that signal
 // ends any program, even while the run's event loop is busy. The second's grace keeps a quick
 // third key press from costing a cancelled run its log. Before and after a run the signals keep
-// their default meaning.
+// their default meaning. When no run is going (every port of a production line waits for its
+// next receiver), a SIGINT, SIGTERM or SIGQUIT ends the command at once: there is nothing to
+// cancel.
 #pragma once
 
 #include "SignalNotifier.h"
@@ -47,8 +49,10 @@ public:
     static const std::string WarningLines[2];
 
     // From now on until destruction (the run's end). `say` shows one line of text;
-    // `cancel` asks the run to stop. Both are called on the event loop's thread.
-    RunSignals(std::function<void(const std::string& line)> say, std::function<void()> cancel);
+    // `cancel` asks the run to stop; `endIfIdle` (may be empty), asked first, ends the command
+    // and answers true when no run is going. All are called on the event loop's thread.
+    RunSignals(std::function<void(const std::string& line)> say, std::function<void()> cancel,
+               std::function<bool()> endIfIdle = {});
 
     int CancelSignal() const { return Policy.CancelSignal(); }
 
@@ -57,6 +61,7 @@ private:
 
     std::function<void(const std::string&)> Say;
     std::function<void()> Cancel;
+    std::function<bool()> EndIfIdle;
     CancelPolicy Policy;
     SignalNotifier Notifier;
 };

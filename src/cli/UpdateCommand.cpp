@@ -6,14 +6,17 @@
 #include "CheckCommand.h"
 #include "CliLines.h"
 #include "ConsoleWriter.h"
+#include "EnterKey.h"
 #include "ExitStatus.h"
 #include "JsonOutput.h"
+#include "LineTexts.h"
 #include "OutputFile.h"
 #include "PortOutput.h"
 #include "PortSettings.h"
 #include "QueuedMessages.h"
 #include "RunGroup.h"
 #include "RunSignals.h"
+#include "SessionRecord.h"
 #include "SystemTexts.h"
 
 #include <unistd.h>
@@ -44,6 +47,8 @@ int RunUpdateCommand(const CliOptions& options,
     std::unique_ptr<JsonOutput> json;
     if (options.Json && !several)
         json = std::make_unique<JsonOutput>(out, sinceStart);
+    if (json && (options.Loop || options.Retries > 0))
+        json->CountRuns();
     const auto box = [&](const MessageBoxRequest& request) {
         err.Text(BoxLine(request.Text));
         if (json)
@@ -67,8 +72,16 @@ int RunUpdateCommand(const CliOptions& options,
     if (const std::string conflict = FindPortConflict(ports, CurrentDeviceOf); !conflict.empty())
         return usageError(conflict);
 
+    // The production line: a run may be one of several, each recorded.
+    const bool line = options.Loop || options.Retries > 0;
+    LineSettings lineSettings;
+    lineSettings.Loop = options.Loop;
+    lineSettings.LoopQuiet =
+        std::chrono::milliseconds(static_cast<long long>(options.LoopQuiet * 1000));
+    lineSettings.Retries = options.Retries;
+    lineSettings.KeepRecord = options.History;
     RunGroup group({options.Directory, options.WaitSeconds,
-                    waitSavedLimit.value_or(TFirmThread::DefaultWaitSavedLimit)});
+                    waitSavedLimit.value_or(TFirmThread::DefaultWaitSavedLimit), lineSettings});
     if (const GroupProblem problem = group.TakeFolder()) {
         if (problem.What == GroupProblem::Kind::Busy ||
             problem.What == GroupProblem::Kind::NotLockable) {
@@ -77,6 +90,10 @@ int RunUpdateCommand(const CliOptions& options,
         }
         return usageError(problem.Text);
     }
+    // A record that cannot be kept stops the start, before anything is sent.
+    if (options.History)
+        if (const std::string refusal = RecordRefusal(group.WorkFolder()); !refusal.empty())
+            return usageError(refusal);
     if (ports.empty()) {
         // The port saved in the working folder; 1 when there is none.
         const SavedPortNumber saved = ReadSavedPortNumber(group.WorkFolder());
@@ -137,11 +154,14 @@ int RunUpdateCommand(const CliOptions& options,
         if (options.Json && several) {
             portJson.push_back(std::make_unique<JsonOutput>(out, sinceStart));
             portJson.back()->NamePort(ports[i].Text());
+            if (line)
+                portJson.back()->CountRuns();
             o.Json = portJson.back().get();
         }
         o.Board = board.get();
         o.BoardRow = i;
         o.Trace = traces[i];
+        o.Line = line;
         outputs.push_back(std::make_unique<PortOutput>(o, group.Files().ToSend()));
         observers.push_back(outputs.back().get());
     }
@@ -153,24 +173,45 @@ int RunUpdateCommand(const CliOptions& options,
             [&](const std::string& line) {
                 box({line, Texts::BoxCaption, MsgIcon::Warning, {}});
             },
-            [&group] { group.CancelAll(); });
+            [&group] { group.CancelAll(); },
+            // Every port waiting for its next receiver: Ctrl-C ends the session there.
+            [&group, &options] { return options.Loop && group.EndIfAllWaiting(); });
     } catch (const std::exception& error) {
         return usageError(std::string("cannot take over the runSignals for the update: ") +
                           error.what());
     }
     group.Start(ports, observers, [&outputs](size_t i) { return outputs[i]->OpenTrace(); });
+    std::unique_ptr<EnterKey> enter;
+    if (options.Loop) {
+        // Only a terminal is read: for receivers that print nothing when switched on.
+        enter = std::make_unique<EnterKey>([&group] { group.StartNextReceiver(); });
+        if (enter->Active())
+            err.Text(
+                ComplaintLine("press Enter to start every port that waits for its next "
+                              "receiver; Ctrl-C while every port waits ends the session"));
+    }
     group.Wait();
+    enter.reset();
 
-    const std::vector<RunResult> results = group.Results();
+    // Each receiver counts with its last attempt.
+    const std::vector<std::vector<RunResult>> all = group.AllResults();
+    std::vector<RunResult> results;
+    for (const std::vector<RunResult>& port : all)
+        for (const RunResult& last : LastAttempts(port))
+            results.push_back(last);
     // A cancel ends as a shell reports a program that the signal ended.
     const int status = ExitStatusOf(results, runSignals->CancelSignal());
     if (board)
         board->Finish();
-    if (several)
-        out.Text(options.Json ? SummaryEvent(results, status, sinceStart())
-                              : BenchSummaryTable(results));
+    if (line && options.Json)
+        out.Text(LineSummaryEvent(all, status, sinceStart()));
+    else if (options.Loop)
+        out.Text(LineSummaryText(all, sinceStart()));
+    else if (several)
+        out.Text(options.Json ? SummaryEvent(group.Results(), status, sinceStart())
+                              : BenchSummaryTable(group.Results()));
     else if (json)
-        json->End(status, results.empty() ? nullptr : &results.front());
+        json->End(status, results.empty() ? nullptr : &results.back());
     // The runs' output goes out before the runSignals mean what they always do again, so that a
     // background job on a terminal with TOSTOP is not stopped before its outcome.
     outputs.clear();

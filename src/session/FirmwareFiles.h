@@ -7,6 +7,7 @@
 #include "FirmFileSet.h"
 #include "RunObserver.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,13 @@ class FirmwareFiles {
 public:
     // Looks the files up in `folder` (absolute, no "/" at the end) and reads them.
     static std::shared_ptr<const FirmwareFiles> Read(const std::string& folder);
+    // The same for a folder whose files may be replaced at any time (between the receivers of
+    // a production line): they are read twice, and a file that changed meanwhile (its size,
+    // times, identity or contents, or whether it is there) is a Problem, so that no run sends
+    // half an old and half a new file. `betweenReads` (tests change files there) is called
+    // after the first read.
+    static std::shared_ptr<const FirmwareFiles> ReadUnchanged(
+        const std::string& folder, const std::function<void()>& betweenReads = {});
 
     const std::string& Folder() const { return Set.Folder; }
     // At least one file could be read.
@@ -31,6 +39,8 @@ public:
     const FirmFileSet& Blocks() const { return Set; }
 
 private:
+    static std::shared_ptr<FirmwareFiles> ReadSet(const std::string& folder);
+
     FirmFileSet Set;
     bool AnyRead = false;
     std::vector<RunFile> Files;

@@ -20,7 +20,7 @@ struct HistoryRecord {
     std::string Adapter;  // the adapter's stable identity (a /dev/serial/by-id link; empty: none)
     std::string Folder;   // where the firmware files were read
     std::vector<RunFile> Files;  // the files of the run, with size and SHA-256
-    std::string Outcome;         // "ok", "error", "not opened", "cancelled"
+    std::string Outcome;         // "ok", "error", "not_opened", "cancelled"
     std::string Cause;           // the cause's stable key; empty after "ok"
     int Attempt = 1;             // 1 for the first, 2 for the first retry, ...
     std::chrono::milliseconds Duration{0};

@@ -5,6 +5,7 @@
 #include "RunFiles.h"
 #include "RunStart.h"
 #include "SystemTexts.h"
+#include "UpdateHistory.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -120,7 +121,8 @@ GroupProblem RunGroup::TakeFolder()
 
 GroupProblem RunGroup::ReadFiles()
 {
-    SharedFiles = FirmwareFiles::Read(Folder);
+    SharedFiles =
+        Settings.Line.Loop ? FirmwareFiles::ReadUnchanged(Folder) : FirmwareFiles::Read(Folder);
     if (!SharedFiles->Problem().Empty())
         return {GroupProblem::Kind::FileProblem, FirmFileProblemText(SharedFiles->Problem())};
     if (!SharedFiles->Any())
@@ -139,6 +141,7 @@ SessionSettings RunGroup::SessionFor(const PortSpec& port, size_t count) const
         session.PortFolder = port.FolderName();
     session.WaitSeconds = Settings.WaitSeconds;
     session.WaitSavedLimit = Settings.WaitSavedLimit;
+    session.Line = Settings.Line;
     return session;
 }
 
@@ -151,17 +154,19 @@ std::vector<ProtectedFile> RunGroup::OwnFiles(const std::vector<PortSpec>& ports
         if (const PortResolution to = port.Resolve(); to.Device)
             devices.push_back(*to.Device);
     }
-    return RunOwnFiles(Folder, logFolders, devices);
+    std::vector<ProtectedFile> own = RunOwnFiles(Folder, logFolders, devices);
+    if (Settings.Line.KeepRecord)
+        own.push_back({Folder + "/" + HistoryFileName, "the record of updates"});
+    return own;
 }
 
 void RunGroup::Start(const std::vector<PortSpec>& ports,
                      const std::vector<SessionObserver*>& observers,
                      const std::function<std::string(size_t)>& beforeFirstByte)
 {
-    const std::shared_ptr<const FirmwareFiles> files = SharedFiles;
     for (size_t i = 0; i < ports.size(); ++i) {
-        auto session = std::make_unique<RunSession>(
-            SessionFor(ports[i], ports.size()), [files] { return files; }, *observers.at(i));
+        auto session = std::make_unique<RunSession>(SessionFor(ports[i], ports.size()),
+                                                    FileSourceFor(i), *observers.at(i));
         if (beforeFirstByte)
             session->BeforeFirstByte = [beforeFirstByte, i] { return beforeFirstByte(i); };
         session->OnEnded = [this] {
@@ -197,6 +202,75 @@ void RunGroup::Wait()
     AllEnded.Wait();
     for (const auto& session : Sessions)
         session->Wait();
+}
+
+RunSession::FileSource RunGroup::FileSourceFor(size_t /*index*/) const
+{
+    std::shared_ptr<const FirmwareFiles> files = SharedFiles;
+    if (!Settings.Line.Loop)
+        return [files] { return files; };
+    // The first run sends the set read at the start; each later one reads the folder anew (a
+    // technician may drop in new files between two receivers).
+    const std::string folder = Folder;
+    return [files, folder]() mutable {
+        std::shared_ptr<const FirmwareFiles> now =
+            files ? std::move(files) : FirmwareFiles::ReadUnchanged(folder);
+        files.reset();
+        return now;
+    };
+}
+
+void RunGroup::StopAfterRun()
+{
+    for (const auto& session : Sessions)
+        session->StopAfterRun();
+}
+
+void RunGroup::StopAfterRun(size_t index)
+{
+    Sessions.at(index)->StopAfterRun();
+}
+
+void RunGroup::StartNextReceiver()
+{
+    for (const auto& session : Sessions)
+        session->StartNextReceiver();
+}
+
+void RunGroup::StartNextReceiver(size_t index)
+{
+    Sessions.at(index)->StartNextReceiver();
+}
+
+LineCounts RunGroup::Counts(size_t index) const
+{
+    return Sessions.at(index)->Counts();
+}
+
+bool RunGroup::EndIfAllWaiting()
+{
+    if (Sessions.empty())
+        return false;
+    // Each session's lock, always in the order of the ports (nothing else takes two).
+    std::vector<std::unique_lock<std::mutex>> locks;
+    for (const auto& session : Sessions) {
+        locks.emplace_back(session->CancelLock);
+        if (session->Now == RunSession::Phase::Running)
+            return false;
+    }
+    for (const auto& session : Sessions) {
+        session->StopRequested = true;
+        session->CancelWake.notify_all();
+    }
+    return true;
+}
+
+std::vector<std::vector<RunResult>> RunGroup::AllResults() const
+{
+    std::vector<std::vector<RunResult>> all;
+    for (const auto& session : Sessions)
+        all.push_back(session->Results());
+    return all;
 }
 
 std::vector<RunResult> RunGroup::Results() const

@@ -20,6 +20,9 @@ struct GroupSettings {
     std::string WorkFolder;
     double WaitSeconds = 0;
     std::chrono::milliseconds WaitSavedLimit = TFirmThread::DefaultWaitSavedLimit;
+    // Loop, retries and the record of updates, the same for every port. With the loop each
+    // port's runs after the first read the files anew.
+    LineSettings Line = {};
 };
 
 // Why a group cannot start; nothing has been sent.
@@ -78,12 +81,27 @@ public:
     // From any thread, after Start: the port of that index stops.
     void Cancel(size_t index);
     bool CancelAsked() const { return Cancelled; }
+    // From any thread, after Start: the production line's controls (RunSession's), for every
+    // port or the port of that index.
+    void StopAfterRun();
+    void StopAfterRun(size_t index);
+    void StartNextReceiver();
+    void StartNextReceiver(size_t index);
+    LineCounts Counts(size_t index) const;
+    // From any thread, after Start: when no port runs (each waits for its next receiver or
+    // has ended), every wait ends and true is returned, all in one step, so that no port
+    // begins a run meanwhile; false, changing nothing, while a port runs.
+    bool EndIfAllWaiting();
     // Returns when every session has ended.
     void Wait();
     // After Wait: the last result of each port, in the order of the ports.
     std::vector<RunResult> Results() const;
+    // After Wait: every result of each port (every run and attempt), in the order of the ports.
+    std::vector<std::vector<RunResult>> AllResults() const;
 
 private:
+    RunSession::FileSource FileSourceFor(size_t index) const;
+
     GroupSettings Settings;
     std::string Folder;
     FolderLock Lock;

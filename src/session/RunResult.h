@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 struct RunResult {
     enum class Outcome {
@@ -23,6 +24,8 @@ struct RunResult {
     std::string CauseText;  // one sentence for users (UTF-8); empty after "Update OK"
     std::string Port;       // as messages name it
     std::string Device;     // what the port led to, "" when not known
+    std::string Adapter;    // the device's stable identity (a /dev/serial/by-id link) when a
+                            // record is kept; "" when not known
     int FilesStored = 0;    // files the receiver took and stored
     int Files = 0;          // files to send
     std::string LogPath;    // the update log written; "" when none was
@@ -33,9 +36,15 @@ struct RunResult {
     std::optional<PortProblem> Problem;  // the port problem that ended or prevented the run
     bool EndedByError = false;           // an error ended the run before it could write its log
 
-    // Of its session: the run's number (from 1) and its attempt (from 1; more after retries).
+    // Of its session: the run's number (from 1) and its attempt (from 1; more after retries),
+    // of how many at most, and why each earlier attempt of the run failed.
     int Run = 1;
     int Attempt = 1;
+    int Attempts = 1;
+    std::vector<RunCause> Earlier;
+    // The run's log kept under logs/ ("logs/....txt", relative to the working folder); empty
+    // when no record is kept or no log was written.
+    std::string KeptLog;
 
     bool Ok() const { return End == Outcome::Ok; }
 };

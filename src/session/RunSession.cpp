@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "RunSession.h"
 
+#include "AssignedPorts.h"
 #include "Exceptions.h"
+#include "NetAddress.h"
+#include "NextReceiverWait.h"
 #include "PortErrors.h"
 #include "PortLogFolder.h"
 #include "PortProblem.h"
@@ -18,6 +21,10 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Before a later run: what the line still brings is read away until it is quiet this long.
+constexpr std::chrono::milliseconds LeftoverQuiet{300};
+constexpr std::chrono::milliseconds LeftoverLimit{3000};
 
 double SecondsSince(Clock::time_point since)
 {
@@ -79,26 +86,6 @@ void RunSession::Wait()
         Thread.join();
 }
 
-void RunSession::Body()
-{
-    const RunIndex first{1, 1};
-    if (WaitForDevice()) {
-        AllResults.push_back(RunOnce(first));
-    } else {
-        RunResult cancelled;
-        cancelled.Run = first.Run;
-        cancelled.Attempt = first.Attempt;
-        cancelled.Port = Config.Port.Text();
-        AllResults.push_back(
-            Unbegun(cancelled, RunResult::Outcome::Cancelled, CauseAdvice(RunCause::Cancelled)));
-        Observer.RunFinished(AllResults.back());
-    }
-    Observer.SessionEnds(AllResults);
-    if (OnEnded)
-        OnEnded();
-    Done.Finish();
-}
-
 bool RunSession::WaitForDevice()
 {
     if (Config.WaitSeconds <= 0 || Config.Port.Present())
@@ -138,33 +125,45 @@ RunResult RunSession::Unbegun(RunResult result, RunResult::Outcome outcome, cons
     return result;
 }
 
-RunResult RunSession::RunOnce(const RunIndex& index)
+RunResult RunSession::RunOnce(const RunIndex& index,
+                              const std::shared_ptr<const FirmwareFiles>& files,
+                              std::unique_ptr<TCommPort> heldPort, bool deviceNew,
+                              const std::string& refusal)
 {
     const auto began = Clock::now();
     RunResult result;
     result.Run = index.Run;
     result.Attempt = index.Attempt;
+    result.Attempts = index.Attempts;
+    result.Earlier = index.Earlier;
     result.Port = Config.Port.Text();
-    const std::shared_ptr<const FirmwareFiles> files = Files();
     result.Files = static_cast<int>(files->ToSend().size());
     const RunPlan plan = PlanRun(*files, Config.Port);
     result.Device = plan.Device;
     Observer.RunBegins(plan, index);
     const auto finish = [&](RunResult ended) {
         ended.Seconds = SecondsSince(began);
-        Observer.RunFinished(ended);
         return ended;
     };
+    if (!refusal.empty()) {
+        // Said with the result; the port was never touched.
+        ClosePortAfterRun(heldPort.get(), false);
+        return finish(Unbegun(result, RunResult::Outcome::NotOpened, refusal));
+    }
 
     // Held by pointer: its destructor may raise, a session's may not.
-    std::unique_ptr<TCommPort> ownPort;
-    TCommPort* port = OpenedPort;
+    // The run's port: the one the wait for this receiver kept open, else the one its caller
+    // opened, else one opened here.
+    std::unique_ptr<TCommPort> ownPort = std::move(heldPort);
+    TCommPort* port = ownPort && ownPort->PortOpen ? ownPort.get() : nullptr;
+    if (!port && OpenedPort && OpenedPort->PortOpen)
+        port = OpenedPort;
     if (!port) {
         ownPort = std::make_unique<TCommPort>();
         port = ownPort.get();
         // A device waited for may have only just appeared: udev sets its mode a moment later.
         const auto settle =
-            Config.WaitSeconds > 0 ? DeviceSettleTime : std::chrono::milliseconds(0);
+            Config.WaitSeconds > 0 || deviceNew ? DeviceSettleTime : std::chrono::milliseconds(0);
         if (const std::optional<PortProblem> problem = OpenReceiverPort(
                 *port, Config.Port, settle, [this] { return CancelRequested.load(); })) {
             Observer.PortProblemFound(*problem);
@@ -172,8 +171,17 @@ RunResult RunSession::RunOnce(const RunIndex& index)
             return finish(Unbegun(result, RunResult::Outcome::NotOpened, problem->Description));
         }
     }
+    // A later run of a session begins on a line with nothing left over from before: the
+    // receiver's own restart after the last run must not be taken for the answer to "r".
+    if (index.Run > 1 || index.Attempt > 1)
+        ReadAwayPending(*port, LeftoverQuiet, LeftoverLimit,
+                        [this] { return CancelRequested.load(); });
     if (const PortResolution resolution = Config.Port.Resolve(); resolution.Device)
         result.Device = *resolution.Device;
+    if (Config.Line.KeepRecord && Config.Port.Type() != PortSpec::Kind::Network &&
+        !LooksLikeNetAddress(result.Device))
+        if (std::string identity = StableIdentityOf(result.Device); identity != result.Device)
+            result.Adapter = std::move(identity);
     Observer.PortClaimed(result.Port, result.Device);
     // The port's own log folder is made only for a run that has its port.
     std::string refused = Config.PortFolder.empty()

@@ -9,16 +9,18 @@
 // Use: make it with its settings, a source of firmware files and an observer; set OnEnded (and
 // BeforeFirstByte) if wanted; Start; Cancel from any thread; Wait, then read Results.
 //
-// Its body is one run today. The production line builds on the per-run step (RunOnce): loop
-// (wait for the next receiver with nothing sent, then run again, the files read anew), retry
-// a failed run from the restart, record each attempt. The run number and attempt go with every
-// run (RunBegins, RunResult).
+// On a production line (SessionSettings::Line) a session is more than one run: a failed run is
+// tried again from the restart after a pause, each attempt recorded; with the loop, after each
+// receiver the port waits for the next one with nothing sent (NextReceiverWait), then runs
+// again with the files read anew, until it is stopped (StopAfterRun, EndIfWaiting) or
+// cancelled. Every run carries its number and attempt (RunBegins, RunResult).
 #pragma once
 
 #include "Completion.h"
 #include "FirmThread.h"
 #include "FirmwareFiles.h"
 #include "PortSpec.h"
+#include "ProductionLine.h"
 #include "RunResult.h"
 #include "SessionObserver.h"
 
@@ -46,6 +48,8 @@ struct SessionSettings {
     double WaitSeconds = 0;
     // The engine's bound on the wait for the receiver to store a file.
     std::chrono::milliseconds WaitSavedLimit = TFirmThread::DefaultWaitSavedLimit;
+    // Loop, retries and the record of updates; none by default.
+    LineSettings Line;
 
     // Where a run's "logUpdate.txt" goes.
     std::string LogPath() const;
@@ -70,8 +74,9 @@ public:
     // Called on the session's thread as its very last act. Set before Start.
     std::function<void()> OnEnded;
     // A port its caller has set up and opened already (the window opens its own, and keeps the
-    // object for its life): the run uses it instead of opening one, and closes it after the run
-    // as its own. Set before Start.
+    // object for its life): the first run uses it instead of opening one, and closes it after
+    // the run as its own; any later attempt or receiver opens a port of its own. Set before
+    // Start.
     TCommPort* OpenedPort = nullptr;
     // Shows the run as the window's worker host has always shown it (may be null). Set before
     // Start.
@@ -82,28 +87,60 @@ public:
     // (nothing more is sent; see TFirmThread::RequestCancel).
     void Cancel();
     bool CancelAsked() const { return CancelRequested; }
+    // From any thread: no further run begins (no retry, no next receiver); the run going on
+    // ends as it would, and a wait for the next receiver ends at once.
+    void StopAfterRun();
+    // From any thread: a session waiting for the next receiver starts its run now (for
+    // receivers that print nothing when switched on). Nothing while it does not wait: a start
+    // asked for during a run would restart the receiver just updated.
+    void StartNextReceiver();
+    // From any thread: whether the session waits for the next receiver.
+    bool WaitingForNextReceiver() const;
+    // From any thread: the receivers so far, by how their last attempt ended.
+    LineCounts Counts() const;
     bool Ended() const { return Done.Finished(); }
     // Returns when the session has ended.
     void Wait();
-    // After the end: the result of each run, in order (one at least).
+    // After the end: the result of each run and attempt, in order (one at least).
     const std::vector<RunResult>& Results() const { return AllResults; }
 
 private:
+    friend class RunGroup;  // ends a group's waits together (RunGroup::EndIfAllWaiting)
+    enum class Phase { Running, Waiting, Ended };
+
     void Body();
+    // One receiver: its attempts, each recorded, with the pause between them.
+    void RunReceiver(int run, NextReceiverWatch::Trigger startedBy,
+                     std::unique_ptr<TCommPort> heldPort);
+    // Waits for the next receiver; what made it there, None when the wait was ended. `port`
+    // gets the port when it stayed open.
+    NextReceiverWatch::Trigger WaitForNextReceiver(std::unique_ptr<TCommPort>& port);
+    // Waits `pause` unless stopped or cancelled; false then.
+    bool PauseBeforeRetry(std::chrono::milliseconds pause);
+    bool StopAsked() const { return StopRequested || CancelRequested; }
     // Waits for the port's device; false when a cancel ended the wait.
     bool WaitForDevice();
-    // One run: the log folder, the port, the engine, the close, the result.
-    RunResult RunOnce(const RunIndex& index);
+    // One run: the checks, the log folder, the port (`heldPort` when the wait kept it open),
+    // the engine, the close, the result; told to the observer only once it is recorded.
+    // A `refusal` ends the run before the port is touched.
+    RunResult RunOnce(const RunIndex& index, const std::shared_ptr<const FirmwareFiles>& files,
+                      std::unique_ptr<TCommPort> heldPort, bool deviceNew,
+                      const std::string& refusal);
     RunResult Unbegun(RunResult result, RunResult::Outcome outcome, const std::string& why);
+    void SetPhase(Phase phase);
 
     SessionSettings Config;
     FileSource Files;
     SessionObserver& Observer;
 
-    std::mutex CancelLock;
+    mutable std::mutex CancelLock;
     std::condition_variable CancelWake;
     std::atomic<bool> CancelRequested{false};
+    std::atomic<bool> StopRequested{false};
     TFirmThread* Worker = nullptr;  // the run going on, under CancelLock
+    Phase Now = Phase::Running;     // under CancelLock
+    bool StartRequested = false;    // under CancelLock; only while waiting
+    LineCounts Tally;               // under CancelLock
 
     std::vector<RunResult> AllResults;
     Completion Done;

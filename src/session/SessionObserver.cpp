@@ -31,6 +31,17 @@ void SessionObservers::RunFinished(const RunResult& result)
     Each([&](SessionObserver& o) { o.RunFinished(result); });
 }
 
+void SessionObservers::RetryComing(const RunResult& failed, const RunIndex& next,
+                                   std::chrono::milliseconds pause)
+{
+    Each([&](SessionObserver& o) { o.RetryComing(failed, next, pause); });
+}
+
+void SessionObservers::WaitingForNextReceiver(const std::string& port, const LineCounts& counts)
+{
+    Each([&](SessionObserver& o) { o.WaitingForNextReceiver(port, counts); });
+}
+
 void SessionObservers::SessionEnds(const std::vector<RunResult>& results)
 {
     Each([&](SessionObserver& o) { o.SessionEnds(results); });

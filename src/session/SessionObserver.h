@@ -2,24 +2,34 @@
 // SessionObserver: the one channel from an update session to its front end: the run's own
 // events (RunObserver: status, log entries, files, progress, line traffic) and the session's
 // (waiting for the device, a run begins, the port claimed, a port problem, a warning, the run's
-// result, the session's end). Calls come on the session's thread while the line waits: every
-// implementation returns at once. SessionObservers passes each call on to several;
-// RunEventRelay passes the run's own events on and leaves the session's to its class.
+// result, a retry coming, the wait for the next receiver, the session's end). Calls come on the
+// session's thread while the line waits: every implementation returns at once. SessionObservers
+// passes each call on to several; RunEventRelay passes the run's own events on and leaves the
+// session's to its class.
 #pragma once
 
+#include "NextReceiverWatch.h"
+#include "ProductionLine.h"
 #include "RunObserver.h"
 #include "RunPlan.h"
 #include "RunResult.h"
+
+#include <chrono>
 
 #include <string>
 #include <vector>
 
 struct PortProblem;
 
-// Which run of a session this is: its number (from 1) and its attempt (from 1).
+// Which run of a session this is: its number (from 1: each receiver of a loop is one run) and
+// its attempt (from 1; more after retries), of how many at most, why the earlier attempts of
+// the run failed, and what made a later run of a loop begin.
 struct RunIndex {
     int Run = 1;
     int Attempt = 1;
+    int Attempts = 1;
+    std::vector<RunCause> Earlier;
+    NextReceiverWatch::Trigger StartedBy = NextReceiverWatch::Trigger::None;
 };
 
 class SessionObserver : public RunObserver {
@@ -34,8 +44,18 @@ public:
     virtual void PortProblemFound(const PortProblem& /*problem*/) {}
     // Something the user should know that changes nothing of the outcome (UTF-8).
     virtual void Warning(const std::string& /*text*/) {}
-    // The run is over: everything known of how it ended.
+    // The run is over: everything known of how it ended (its record kept, when one is).
     virtual void RunFinished(const RunResult& /*result*/) {}
+    // The failed run is tried again after `pause`, as attempt `next`.
+    virtual void RetryComing(const RunResult& /*failed*/, const RunIndex& /*next*/,
+                             std::chrono::milliseconds /*pause*/)
+    {
+    }
+    // The loop waits for the next receiver on this port, sending nothing; `counts`: the
+    // receivers of the session so far.
+    virtual void WaitingForNextReceiver(const std::string& /*port*/, const LineCounts& /*counts*/)
+    {
+    }
     // The session is over: the result of each of its runs, in order.
     virtual void SessionEnds(const std::vector<RunResult>& /*results*/) {}
 };
@@ -91,6 +111,9 @@ public:
     void PortProblemFound(const PortProblem& problem) override;
     void Warning(const std::string& text) override;
     void RunFinished(const RunResult& result) override;
+    void RetryComing(const RunResult& failed, const RunIndex& next,
+                     std::chrono::milliseconds pause) override;
+    void WaitingForNextReceiver(const std::string& port, const LineCounts& counts) override;
     void SessionEnds(const std::vector<RunResult>& results) override;
 
 private:

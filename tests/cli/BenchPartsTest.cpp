@@ -2,6 +2,7 @@
 // Several receivers at once: the summary table and what the terminal shows while they run.
 #include "BenchSummary.h"
 #include "BenchView.h"
+#include "LineTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -37,6 +38,39 @@ TEST(BenchSummary, TableHasAnAlignedRowPerPort)
               "/dev/ttyACM12  -             not opened    0.0 s     0/3         not opened\n"
               "COM12          /dev/pts/7    Update Error  10.0 s    1/3         refused\n"
               "COM14          /dev/pts/8    Update Error  3.2 s     0/3         cancelled\n");
+}
+
+// A production line's session: each receiver counts with its last attempt; those that failed or
+// needed a retry are named with their attempts.
+TEST(LineSummary, ReceiversPerPortAndTheNotableOnes)
+{
+    using O = RunResult::Outcome;
+    const auto attempt = [](RunResult r, int run, int attempt, std::vector<RunCause> earlier) {
+        r.Run = run;
+        r.Attempt = attempt;
+        r.Attempts = 3;
+        r.Earlier = std::move(earlier);
+        return r;
+    };
+    const RunResult ok = Ended("COM3", "/dev/ttyUSB0", O::Ok, 20, 3);
+    const RunResult refused = Ended("COM3", "/dev/ttyUSB0", O::Error, 9, 0, RunCause::Refused);
+    const RunResult lost = Ended("COM4", "/dev/ttyUSB1", O::Error, 5, 1, RunCause::LineLost);
+    const std::string text =
+        LineSummaryText({{attempt(ok, 1, 1, {}), attempt(refused, 2, 1, {}),
+                          attempt(ok, 2, 2, {RunCause::Refused}), attempt(ok, 3, 1, {})},
+                         {attempt(lost, 1, 1, {}), attempt(lost, 1, 2, {RunCause::LineLost}),
+                          attempt(lost, 1, 3, {RunCause::LineLost, RunCause::LineLost})}},
+                        754);
+    EXPECT_EQ(text,
+              "Production line: 4 receivers in 12:34, 3 updated, 1 failed\n"
+              "Port  Receivers  Updated  Failed  Attempts\n"
+              "COM3  3          3        0       4\n"
+              "COM4  1          0        1       3\n"
+              "Receiver         Outcome       Cause      Attempt\n"
+              "COM3 receiver 2  Update OK     -          attempt 2 of 3 (earlier: refused)\n"
+              "COM4 receiver 1  Update Error  line lost  attempt 3 of 3 (earlier: line lost, "
+              "line lost)\n");
+    EXPECT_EQ(WaitingText({3, 1}), "waiting for the next receiver (3 updated, 1 failed)");
 }
 
 // Keeps what it is given: texts in order, frames marked.

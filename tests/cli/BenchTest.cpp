@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Several receivers in one zendrak-cli command, each a simulator of its own: the logs, the
-// bytes each receiver got, the summary and the exit status; ports named twice; waiting.
+// bytes each receiver got, the summary and the exit status; ports named twice; waiting; a
+// production line of two ports looping side by side.
 #include "Scenario.h"
 #include "SimDriver.h"
 #include "SystemTexts.h"
@@ -236,6 +237,71 @@ TEST(BenchRun, JsonEventsNameTheirPortAndEachPortHasItsTrace)
     EXPECT_TRUE(Has(ReadWholeFile(trace + ".COM1"), "END Update OK"));
     EXPECT_TRUE(Has(ReadWholeFile(trace + ".COM2"), "END Update Error"));
     EXPECT_FALSE(Has(ReadWholeFile(trace + ".COM1"), b.Font.substr(100, 40)));
+}
+
+size_t Count(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// Two ports loop side by side until Ctrl-C, which ends the session at once while both wait.
+// COM1: three receivers in a row, each switched on after a pause (start-up output unasked).
+// COM2: the first receiver refused once and stored on its retry; then the device is unplugged
+// and the next one plugged in, refused twice: given up.
+TEST(BenchRun, AProductionLineOfTwoPortsUntilCtrlC)
+{
+    Bench b;
+    ASSERT_TRUE(b.Start(1, {"--expect", "3000,2000,3000,2000,3000,2000", "--runs", "3",
+                            "--next-receiver", "8000"}));
+    ASSERT_TRUE(b.Start(2, {"--expect", "3000,3000,2000,3000,3000", "--runs", "4", "--verdict",
+                            "wrong,ok,wrong", "--replug", "7000"}));
+    b.Map(2);
+    ASSERT_TRUE(b.s.Cli.Start(CliPath(),
+                              {"-C", b.s.RunDir, "-p", "COM1,COM2", "--loop", "--loop-quiet", "1",
+                               "--retries", "1", "--json"},
+                              b.s.Env));
+    // Every attempt's record is on the disk before its run counts as ended, then the port waits.
+    const std::string history = b.s.RunDir + "/zendrak-history.csv";
+    for (int i = 0; i < 1800 && Count(ReadWholeFile(history), "\n") < 8; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const auto interrupted = std::chrono::steady_clock::now();
+    ASSERT_TRUE(b.s.Cli.Signal(SIGINT));
+    EXPECT_EQ(b.s.Cli.Wait(Long), 1) << b.s.Cli.Err;  // a receiver was given up
+    EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::seconds(5));
+    EXPECT_FALSE(Has(b.s.Cli.Err, Texts::UpdateInProgress)) << b.s.Cli.Err;
+
+    // Each receiver got its files, and nothing was sent while a port waited.
+    EXPECT_EQ(b.Transcript(1), "r\nl\nl\ns\nr\nl\nl\ns\nr\nl\nl\ns\n");
+    EXPECT_EQ(b.Transcript(2), "r\nl\ns\nr\nl\nl\ns\nr\nl\ns\nr\nl\ns\n");
+    EXPECT_EQ(b.Log("COM1"), b.FullLog());
+    const std::string records = ReadWholeFile(history);
+    EXPECT_EQ(Count(records, ",COM1,"), 3u) << records;
+    EXPECT_EQ(Count(records, ",ok,,1,"), 3u) << records;  // COM1's three
+    EXPECT_EQ(Count(records, ",error,refused,1,"), 2u) << records;
+    EXPECT_EQ(Count(records, ",ok,,2,"), 1u) << records;
+    EXPECT_EQ(Count(records, ",error,refused,2,"), 1u) << records;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(b.s.RunDir + "/logs"),
+                            std::filesystem::directory_iterator()),
+              7);
+
+    const std::string& events = b.s.Cli.Out;
+    EXPECT_EQ(Count(events, "\"event\":\"waiting\""), 5u) << events;
+    EXPECT_EQ(Count(events, "\"event\":\"retry\""), 2u) << events;
+    EXPECT_EQ(Count(events, "\"event\":\"end\""), 7u) << events;
+    EXPECT_TRUE(Has(events, "\"port\":\"COM1\",\"run\":3")) << events;
+    // Each retry's start says why the attempt before failed.
+    EXPECT_EQ(Count(events, "\"earlier\":[\"refused\"],\"empty\":[]"), 2u) << events;
+    std::istringstream lines(events);
+    std::string line, last;
+    while (std::getline(lines, line))
+        last = line;
+    EXPECT_TRUE(Has(last, "\"event\":\"summary\",\"exit\":1")) << last;
+    EXPECT_TRUE(Has(last, "{\"attempts\":3,\"failed\":0,\"port\":\"COM1\"")) << last;
+    EXPECT_TRUE(Has(last, "{\"attempts\":4,\"failed\":1,\"port\":\"COM2\"")) << last;
 }
 
 struct DuplicateCase {

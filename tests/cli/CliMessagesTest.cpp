@@ -203,6 +203,21 @@ TEST(CliMessages, ALogThatCannotBeWrittenIsSaidWithItsPlace)
     EXPECT_FALSE(Contains(s.Cli.Err, "ended early")) << s.Cli.Err;
 }
 
+TEST(CliMessages, ARecordThatCannotBeKeptStopsTheStart)
+{
+    Scenario s;
+    s.AddFile("font.app", SampleFirmware(300, 11));
+    fs::create_directory(s.Path("zendrak-history.csv"));
+    ASSERT_TRUE(s.StartSimulator({"--expect", "300"}));
+    EXPECT_EQ(s.RunCli({"-p", "COM1", "--history"}), 2) << s.Cli.Err;
+    EXPECT_TRUE(Contains(s.Cli.Err, "zendrak-cli: cannot keep the record of updates in " +
+                                        s.Path("zendrak-history.csv") + ": "))
+        << s.Cli.Err;
+    s.StopSimulator();
+    EXPECT_EQ(s.Transcript(), "");
+    EXPECT_FALSE(s.LogExists());
+}
+
 TEST(CliMessages, TheShippedProgramHasNoSwitchForTheStoringWait)
 {
     // The receiver stores for about two seconds; a limit of 1 ms would cut that short.

@@ -50,6 +50,16 @@ TEST(CliOptions, ParsesEachForm)
     EXPECT_EQ(p.Options.Ports, (std::vector<std::string>{"COM3", "/dev/ttyUSB0", "com7", "COM8"}));
     EXPECT_EQ(p.Options.WaitSeconds, 2.5);
     EXPECT_EQ(ParseCliOptions({"--wait=0.5"}).Options.WaitSeconds, 0.5);
+    // The production line: the record is on with any of its options, and only then.
+    p = ParseCliOptions({"--loop", "--loop-quiet=2.5", "--retries", "3"});
+    EXPECT_EQ(p.Error, "");
+    EXPECT_TRUE(p.Options.Loop && p.Options.History);
+    EXPECT_EQ(p.Options.LoopQuiet, 2.5);
+    EXPECT_EQ(p.Options.Retries, 3);
+    EXPECT_EQ(ParseCliOptions({"--loop"}).Options.LoopQuiet, 10);
+    EXPECT_TRUE(ParseCliOptions({"--retries=0"}).Options.History);
+    EXPECT_TRUE(ParseCliOptions({"--history"}).Options.History);
+    EXPECT_FALSE(ParseCliOptions({"-p", "COM1"}).Options.History);
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--forget-port", "COM12"}, {"--forget-port=com12"}}) {
         p = ParseCliOptions(args);
@@ -81,7 +91,15 @@ TEST(CliOptions, ParsesEachForm)
                                                 {"--forget-port", "/dev/ttyS0"},
                                                 {"--forget-port=COM0"},
                                                 {"--forget-port", "COM1", "-q"},
-                                                {"--forget-port", "COM1", "--list-ports"}}) {
+                                                {"--forget-port", "COM1", "--list-ports"},
+                                                {"--loop-quiet", "5"},
+                                                {"--loop", "--loop-quiet", "0.5"},
+                                                {"--retries", "100"},
+                                                {"--retries", "-1"},
+                                                {"--retries", "2x"},
+                                                {"--check", "--retries", "0"},
+                                                {"--check", "--history"},
+                                                {"--loop", "--list-ports"}}) {
         const std::string error = ParseCliOptions(bad).Error;
         EXPECT_NE(error, "") << bad[0] << " " << bad.back();
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;  // one line

@@ -81,7 +81,9 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--help", "-q"}, 2, "", "take no other options"},
         UsageCase{{"-C", "/nonexistent/zendrak"}, 2, "", "cannot change into"},
         // No firmware file: nothing sent, nothing written, said on stderr.
-        UsageCase{{"-p", "COM1"}, 2, "", "no firmware file"}));
+        UsageCase{{"-p", "COM1"}, 2, "", "no firmware file"},
+        // Not even a record of updates: no update began.
+        UsageCase{{"-p", "COM1", "--loop", "--retries", "2"}, 2, "", "no firmware file"}));
 
 // The commands that only print end with 1 when what they print cannot be written: to a full
 // disk (/dev/full) or into a pipe whose reader has gone. Only the real program shows its status.

@@ -242,10 +242,11 @@ TEST_F(EngineTest, TopicAddressesOpenTheirPages)
 TEST_F(EngineTest, IndexKeywordsOpenTheirPages)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"NO COM PORT", "/messages.htm"},  {"dialout group", "/connect.htm"},
+        {"NO COM PORT", "/messages.htm"},     {"dialout group", "/connect.htm"},
         {"DIALOUT GROUP", "/connect.htm"},  // the index ignores letter case
-        {"logUpdate.txt", "/log.htm"},     {"zendrak-receiver-sim", "/simulator.htm"},
-        {"ser2net", "/network.htm"},       {"Port setup", "/port.htm"},
+        {"logUpdate.txt", "/log.htm"},        {"zendrak-receiver-sim", "/simulator.htm"},
+        {"zendrak-history.csv", "/line.htm"}, {"ser2net", "/network.htm"},
+        {"Port setup", "/port.htm"},
     };
     for (const auto& [keyword, page] : cases) {
         EXPECT_EQ(Call(HelpFile, HH_DISPLAY_INDEX, reinterpret_cast<uintptr_t>(keyword)), 1);

@@ -43,9 +43,9 @@ protected:
     std::unique_ptr<ChmFile> File;
 };
 
-const char* const Pages[] = {"/index.htm",  "/connect.htm",  "/port.htm",  "/network.htm",
-                             "/update.htm", "/messages.htm", "/files.htm", "/log.htm",
-                             "/cli.htm",    "/simulator.htm"};
+const char* const Pages[] = {"/index.htm",  "/connect.htm",   "/port.htm",  "/network.htm",
+                             "/update.htm", "/messages.htm",  "/files.htm", "/log.htm",
+                             "/cli.htm",    "/simulator.htm", "/line.htm"};
 
 TEST_F(HelpFileTest, DescribesItself)
 {
@@ -122,6 +122,7 @@ TEST_F(HelpFileTest, ContextNumbersLeadToTheirTopics)
         {1040, "/messages.htm"},
         {1050, "/files.htm"},
         {1060, "/cli.htm"},
+        {1067, "/line.htm"},
         {1070, "/simulator.htm"},
         {1080, "/log.htm"},
         {1, ""},

@@ -145,6 +145,7 @@ TEST_F(HelpTextsTest, SearchFindsThePageThatExplainsAWord)
         {"null-modem cable", "/connect.htm"},
         {"Integerwert", "/messages.htm"},
         {"bench space checks", "/bench.htm"},
+        {"spreadsheet", "/line.htm"},
     };
     for (const auto& c : cases) {
         const auto hits = search.Find(QString::fromUtf8(c.Words));

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The session layer's values, each as a table: ports as users write them, ports that are one
 // receiver, port problems and the boxes they become, the causes of a failed run, the exit
-// status of results, and the log folder of a port.
+// status of results, the log folder of a port, the production line's rules (which runs are
+// tried again, how receivers are counted) and firmware files that change while they are read.
 #include "ExitStatus.h"
+#include "FirmwareFiles.h"
 #include "PortLogFolder.h"
 #include "PortProblem.h"
 #include "PortSpec.h"
+#include "ProductionLine.h"
 #include "RunCause.h"
 #include "RunGroup.h"
 #include "SystemTexts.h"
@@ -19,7 +22,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -178,6 +183,112 @@ TEST(ExitStatus, FromTheResultsOfEveryPort)
         }
         EXPECT_EQ(ExitStatusOf(results, c.Signal), c.Exit)
             << c.Outcomes.size() << " results, signal " << c.Signal;
+    }
+}
+
+TEST(ProductionLine, OnlyTheLinesAndTheReceiversFailuresAreTriedAgain)
+{
+    using O = RunResult::Outcome;
+    const struct {
+        O Outcome;
+        RunCause Cause;
+        bool PortProblem;  // the port could not be opened
+        bool Waits;        // --wait
+        bool Again;
+    } cases[] = {
+        {O::Error, RunCause::Refused, false, false, true},
+        {O::Error, RunCause::NoConnection, false, false, true},
+        {O::Error, RunCause::LineLost, false, false, true},
+        {O::Error, RunCause::NotStored, false, false, true},
+        {O::Ok, RunCause::None, false, false, false},
+        {O::Cancelled, RunCause::Cancelled, false, true, false},
+        {O::NotOpened, RunCause::NotOpened, true, false, false},
+        {O::NotOpened, RunCause::NotOpened, true, true, true},
+        // Refused before the port was touched (files, log folder, record): never again.
+        {O::NotOpened, RunCause::NotOpened, false, true, false},
+    };
+    for (const auto& c : cases) {
+        RunResult result;
+        result.End = c.Outcome;
+        result.Cause = c.Cause;
+        if (c.PortProblem)
+            result.Problem = PortProblem{};
+        EXPECT_EQ(WorthRetrying(result, c.Waits), c.Again)
+            << OutcomeKey(c.Outcome) << " " << CauseKey(c.Cause) << " wait " << c.Waits;
+    }
+}
+
+TEST(ProductionLine, EachReceiverCountsWithItsLastAttempt)
+{
+    using O = RunResult::Outcome;
+    // (run, attempt, outcome): receiver 1 after a retry, 2 at once, 3 given up, 4 stopped.
+    const std::vector<std::tuple<int, int, O>> runs = {
+        {1, 1, O::Error},     {1, 2, O::Ok},    {2, 1, O::Ok},        {3, 1, O::Error},
+        {3, 2, O::NotOpened}, {3, 3, O::Error}, {4, 1, O::Cancelled},
+    };
+    std::vector<RunResult> results;
+    for (const auto& [run, attempt, outcome] : runs) {
+        results.emplace_back();
+        results.back().Run = run;
+        results.back().Attempt = attempt;
+        results.back().End = outcome;
+    }
+    std::vector<std::string> last;
+    for (const RunResult& r : LastAttempts(results))
+        last.push_back(std::to_string(r.Run) + "." + std::to_string(r.Attempt) + " " +
+                       OutcomeKey(r.End));
+    EXPECT_EQ(last, (std::vector<std::string>{"1.2 ok", "2.1 ok", "3.3 error", "4.1 cancelled"}));
+    const LineCounts counts = CountReceivers(results);
+    EXPECT_EQ(counts.Updated, 2);
+    EXPECT_EQ(counts.Failed, 2);
+    EXPECT_EQ(ExitStatusOf(LastAttempts(results)), ExitStatus::UpdateError);
+}
+
+// Between the two reads of a loop's files a change happens: the set is refused, naming the
+// file, or (nothing changed) used.
+TEST(FirmwareFiles, AFileThatChangesWhileItIsReadIsNotUsed)
+{
+    const auto write = [](const std::string& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    };
+    const struct {
+        const char* Name;
+        std::function<void(const std::string& folder)> Change;
+        const char* Changed;  // the file named; "" when the set can be used
+    } cases[] = {
+        {"Nothing", [](const std::string&) {}, ""},
+        {"SameSizeOtherBytes",
+         [&](const std::string& f) {
+             const auto time = fs::last_write_time(f + "/out.app");
+             write(f + "/out.app", "OUT-2");
+             fs::last_write_time(f + "/out.app", time);
+         },
+         "out.app"},
+        {"Grown", [&](const std::string& f) { write(f + "/font.app", "FONT-1 and more"); },
+         "font.app"},
+        {"ReplacedByRename",
+         [&](const std::string& f) {
+             write(f + "/new", "FONT-1");
+             fs::rename(f + "/new", f + "/font.app");
+         },
+         "font.app"},
+        {"Removed", [](const std::string& f) { fs::remove(f + "/out.app"); }, "out.app"},
+        {"Appeared", [&](const std::string& f) { write(f + "/decoder.app", "DEC"); },
+         "decoder.app"},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        write(folder.Path + "/font.app", "FONT-1");
+        write(folder.Path + "/out.app", "OUT-1");
+        const auto files =
+            FirmwareFiles::ReadUnchanged(folder.Path, [&] { c.Change(folder.Path); });
+        const std::string changed = files->Problem().Path;
+        EXPECT_EQ(changed.empty() ? "" : fs::path(changed).filename().string(), c.Changed)
+            << c.Name;
+        if (*c.Changed)
+            EXPECT_EQ(files->Problem().Reason, "it changed while it was being read") << c.Name;
+        else
+            EXPECT_EQ(files->ToSend().size(), 2u) << c.Name;
     }
 }
 

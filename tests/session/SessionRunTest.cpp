@@ -3,7 +3,8 @@
 // receiver on a pseudo-terminal, every way a run can end as one row of a table (outcome,
 // cause, files stored, the log, the port problem, the warning, the exit status, what the
 // receiver got); the same against two simulators; ports that wait for their device and a
-// cancel that ends the wait at once.
+// cancel that ends the wait at once; a production line of two ports (a loop started by hand,
+// a retry that succeeds, the record of each attempt, the waits ended together).
 #include "EngineTestSupport.h"
 #include "ExitStatus.h"
 #include "RunGroup.h"
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <set>
 
 namespace fs = std::filesystem;
 
@@ -308,6 +310,25 @@ public:
     {
         Add(std::string("result ") + OutcomeKey(result.End) + " " + result.LogPath);
     }
+    void RetryComing(const RunResult& /*failed*/, const RunIndex& next,
+                     std::chrono::milliseconds /*pause*/) override
+    {
+        Add("retry " + std::to_string(next.Attempt) + " of " + std::to_string(next.Attempts));
+    }
+    void WaitingForNextReceiver(const std::string& /*port*/, const LineCounts& counts) override
+    {
+        Add("waiting " + std::to_string(counts.Updated) + " " + std::to_string(counts.Failed));
+    }
+    bool Heard(const std::string& call, int timeoutMs = 60000) const
+    {
+        for (int waited = 0; waited < timeoutMs; waited += 50) {
+            const std::vector<std::string> calls = Calls();
+            if (std::find(calls.begin(), calls.end(), call) != calls.end())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
     std::vector<std::string> Calls() const
     {
         std::lock_guard lock(Lock);
@@ -386,6 +407,78 @@ TEST_F(SessionGroup, EachObserverHearsItsOwnRunInOrder)
     // Nothing in the process's current directory or the working folder itself.
     EXPECT_FALSE(fs::exists(Dir / "logUpdate.txt"));
     EXPECT_FALSE(fs::exists(work / "logUpdate.txt"));
+}
+
+// Two ports of a production line side by side. The first loops: its second receiver prints
+// nothing new (its start-up marker comes within the quiet time) and is started by hand; the
+// second port's first attempt is refused and its retry stored. Nothing is sent while a port
+// waits, every attempt is recorded, and the waits end together only once no port runs.
+TEST_F(SessionGroup, ALoopStartedByHandAndARetryThatSucceeds)
+{
+    const fs::path work = Dir / "work";
+    fs::create_directory(work);
+    std::ofstream(work / "font.app", std::ios::binary) << F;
+    LineSettings line;
+    line.Loop = true;
+    line.LoopQuiet = std::chrono::seconds(30);
+    line.Retries = 2;
+    line.RetryPause = std::chrono::milliseconds(200);
+    line.KeepRecord = true;
+    RunGroup group({work.string(), 0, std::chrono::seconds(3), line});
+    ASSERT_FALSE(group.TakeFolder());
+    ASSERT_FALSE(group.ReadFiles());
+    Pty lines[2];
+    Recorder recorders[2];
+    const std::vector<PeerStep> twice = {Restart, Load, Stored, Start,
+                                         Restart, Load, Stored, Start};
+    ScriptedPeer loop(lines[0], twice);
+    ScriptedPeer retry(lines[1],
+                       {Restart, Load, {F, {"wrong\r\n"}}, Start, Restart, Load, Stored, Start});
+    const std::vector<PortSpec> ports = {*PortSpec::Parse(lines[0].SlavePath()),
+                                         *PortSpec::Parse(lines[1].SlavePath())};
+    group.Start(ports, {&recorders[0], &recorders[1]});
+    EXPECT_FALSE(group.EndIfAllWaiting());  // the ports run
+
+    ASSERT_TRUE(recorders[0].Heard("waiting 1 0"));
+    // The updated receiver's own restart: within the quiet time, it starts nothing.
+    lines[0].Write("\r\nLoader Q9X-SUC ready\r\n");
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_EQ(recorders[0].Calls().back(), "waiting 1 0");
+    group.StartNextReceiver(0);
+    ASSERT_TRUE(recorders[0].Heard("waiting 2 0"));
+    ASSERT_TRUE(recorders[1].Heard("waiting 1 0"));
+    EXPECT_TRUE(group.EndIfAllWaiting());
+    group.Wait();
+
+    const std::string run = "r\r\nl\r\n" + F + "s\r\n";
+    EXPECT_EQ(loop.Stop(), run + run);  // nothing while waiting
+    EXPECT_EQ(retry.Stop(), run + run);
+    const std::vector<std::vector<RunResult>> all = group.AllResults();
+    ASSERT_EQ(all.size(), 2u);
+    ASSERT_EQ(all[0].size(), 2u);
+    EXPECT_EQ(all[0][1].Run, 2);
+    ASSERT_EQ(all[1].size(), 2u);
+    EXPECT_EQ(all[1][0].Cause, RunCause::Refused);
+    EXPECT_TRUE(all[1][1].Ok());
+    EXPECT_EQ(all[1][1].Attempt, 2);
+    EXPECT_EQ(all[1][1].Earlier, std::vector<RunCause>{RunCause::Refused});
+    const std::vector<std::string> retried = recorders[1].Calls();
+    EXPECT_EQ(std::count(retried.begin(), retried.end(), "retry 2 of 3"), 1);
+    EXPECT_EQ(group.Counts(1).Updated, 1);
+    EXPECT_EQ(group.Counts(1).Failed, 0);
+
+    // One record line and one kept log per attempt, each log the bytes of that run's.
+    const std::string history = ReadWholeFile((work / "zendrak-history.csv").string());
+    EXPECT_EQ(std::count(history.begin(), history.end(), '\n'), 5) << history;
+    EXPECT_NE(history.find(",error,refused,1,"), std::string::npos) << history;
+    EXPECT_NE(history.find(",ok,,2,"), std::string::npos) << history;
+    std::set<std::string> kept;
+    for (const auto& port : all)
+        for (const RunResult& r : port)
+            kept.insert(r.KeptLog);
+    EXPECT_EQ(kept.size(), 4u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(work / "logs"), fs::directory_iterator()), 4);
+    EXPECT_EQ(ReadWholeFile((work / all[1][1].KeptLog).string()), ReadWholeFile(all[1][1].LogPath));
 }
 
 // Two simulated receivers at once: their logs, each in its port's folder, byte for byte.
