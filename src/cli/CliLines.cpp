@@ -11,7 +11,10 @@ bool NamesPort(const std::string& text, const std::string& port)
         return false;
     for (size_t at = text.find(port); at != std::string::npos; at = text.find(port, at + 1)) {
         const size_t end = at + port.size();
-        if (end == text.size() || !std::isalnum(static_cast<unsigned char>(text[end])))
+        // A folder named after the port ("/work/COM7") is a path, not the port.
+        const bool starts = at == 0 || (text[at - 1] != '/' &&
+                                        !std::isalnum(static_cast<unsigned char>(text[at - 1])));
+        if (starts && (end == text.size() || !std::isalnum(static_cast<unsigned char>(text[end]))))
             return true;
     }
     return false;

@@ -68,6 +68,8 @@ void RunSession::RunReceiver(int run, NextReceiverWatch::Trigger startedBy,
             result.Attempts = index.Attempts;
             result.Earlier = index.Earlier;
             result.Port = Config.Port.Text();
+            // The summary names the set that was not sent, as for any other run.
+            result.Files = static_cast<int>(Files()->ToSend().size());
             result =
                 Unbegun(result, RunResult::Outcome::Cancelled, CauseAdvice(RunCause::Cancelled));
         } else {

@@ -341,6 +341,8 @@ TEST(CliLines, APortIsNamedOncePerLine)
         // Another port's name that starts with this one's is not this one's.
         {"COM12 (/dev/x): busy", "COM1", "zendrak-cli: COM1: COM12 (/dev/x): busy\n"},
         {"/dev/pts/95: gone", "/dev/pts/9", "zendrak-cli: /dev/pts/9: /dev/pts/95: gone\n"},
+        // Nor is the port's log folder.
+        {"/w/COM7 is a symbolic link", "COM7", "zendrak-cli: COM7: /w/COM7 is a symbolic link\n"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ComplaintLine(c.Text, c.Port), c.Line);

@@ -551,6 +551,7 @@ TEST(SessionWaiting, ADeviceThatComesLateAndACancelThatEndsTheWait)
         << results[0].CauseText;
     for (size_t i : {1, 2}) {
         EXPECT_EQ(results[i].End, RunResult::Outcome::Cancelled) << i;
+        EXPECT_EQ(results[i].Files, 1) << i;  // the set it would have sent
         EXPECT_EQ(watchers[i].Events(),
                   (std::vector<std::string>{"result " + ports[i].Text(), "end 1"}))
             << i;
