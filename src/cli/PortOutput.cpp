@@ -5,6 +5,7 @@
 #include "ExitStatus.h"
 #include "LineTexts.h"
 #include "PortProblem.h"
+#include "PortSpec.h"
 #include "SystemTexts.h"
 
 #include <chrono>
@@ -119,9 +120,11 @@ void PortOutput::Box(const MessageBoxRequest& box)
         Out.Json->Message(box);
 }
 
-void PortOutput::WaitingForDevice(const std::string& /*port*/, double /*seconds*/)
+void PortOutput::WaitingForDevice(const std::string& port, double /*seconds*/)
 {
-    SetState("waiting for the device");
+    // A port on another machine is there once its server accepts a connection.
+    const std::optional<PortSpec> spec = PortSpec::Parse(port);
+    SetState(spec && spec->Address() ? "waiting for the server" : "waiting for the device");
 }
 
 void PortOutput::SayLine(const std::string& text)
