@@ -100,7 +100,11 @@ std::string ProgramHelpText()
            "The bench (--bench, or Bench... in the window's menu) updates several receivers at\n"
            "once: one row per port, each with its progress and outcome. Start sends the folder's\n"
            "files to every checked port that is present; with more than one port, each port's\n"
-           "log goes into a folder of its own named after it (COM3/logUpdate.txt).\n"
+           "log goes into a folder of its own named after it (COM3/logUpdate.txt). Its\n"
+           "\"Next receiver starts by itself\", \"Retries\" and \"Keep a record\" work as\n"
+           "zendrak-cli's --loop, --retries and --history: each port waits for the next\n"
+           "receiver on its cable and updates it, a failed update is tried again, and every\n"
+           "attempt is recorded in zendrak-history.csv with its log kept under logs/.\n"
            "\n"
            "Options:\n"
            "  FOLDER         the firmware folder, where the firmware files, Zendrak.dat and\n"
@@ -131,6 +135,8 @@ std::string ProgramHelpText()
            "  Zendrak.dat    the chosen port number (one byte), in the firmware folder\n"
            "  logUpdate.txt  the log of the last update run, in the firmware folder; the\n"
            "                 bench's runs on several ports write COM3/logUpdate.txt and so on\n"
+           "  zendrak-history.csv, logs/  the bench's record of every attempt and their logs\n"
+           "                 (with Keep a record), in the firmware folder\n"
            "  ~/.config/zendrak/ports  the port map, lines COM<n>=<device>\n"
            // A description's next line starts where its first did: man page generators take
            // a line indented otherwise for a new paragraph.

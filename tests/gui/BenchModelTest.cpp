@@ -99,16 +99,21 @@ private slots:
                  row.FileBegins(font), row.FileEnds(1000, true);
                  row.StatusText(Texts::StatusSaved), row.RunEnds(ok);
              },
-             State::Done, "1 of 2: font.app", "100%", "", "Speichern beendet", "Update OK", true},
-            {"waiting for the next receiver", [&] { row.WaitingForNextReceiver(); }, State::Waiting,
-             "1 of 2: font.app", "100%", "", "waiting for the next receiver (1 updated, 0 failed)",
-             "Update OK", false},
+             State::Done, "1 of 2: font.app", "100%", "", "Speichern beendet",
+             "Update OK (attempt 2 of 3)", true},
+            {"waiting for the next receiver",
+             [&] {
+                 row.WaitingForNextReceiver({1, 0});
+             },
+             State::Waiting, "1 of 2: font.app", "100%", "",
+             "waiting for the next receiver (1 updated, 0 failed)", "Update OK (attempt 2 of 3)",
+             false},
             {"next receiver's port cannot be opened",
              [&] {
                  row.RunBegins({font}, 1, 1);
                  row.RunEnds(
                      {BenchOutcome::NotOpened, "COM3 is held by another program", "", false});
-                 row.WaitingForNextReceiver();
+                 row.WaitingForNextReceiver({1, 1});
              },
              State::Waiting, "", "", "", "waiting for the next receiver (1 updated, 1 failed)",
              "not opened: COM3 is held by another program", false},
@@ -116,6 +121,11 @@ private slots:
              [&] {
                  row.RunBegins({font}, 1, 1), row.LogEntry("Loading firmware");
                  row.RunEnds({BenchOutcome::Cancelled, "", "", false});
+             },
+             State::Done, "", "", "", "", "cancelled", true},
+            {"the session ends",
+             [&] {
+                 row.SessionEnds({1, 2});
              },
              State::Done, "", "", "", "", "cancelled", true},
         };
@@ -137,8 +147,8 @@ private slots:
                      step.Checkable);
             QCOMPARE(model.AnyActive(), model.RowAt(0).Active());
         }
-        QCOMPARE(model.RowAt(0).Updated(), 1);
-        QCOMPARE(model.RowAt(0).Failed(), 1);
+        QCOMPARE(model.LineSummaryText({0}),
+                 QStringLiteral("Production line: 3 receivers, 1 updated, 2 failed"));
         // The details of the last run: its outcome, the word that it wrote no log, its entries.
         QVERIFY(model.flags(model.index(0, Col::Details)) & Qt::ItemIsEnabled);
         QCOMPARE(model.RowAt(0).DetailsText(),
@@ -214,35 +224,49 @@ private slots:
         RunResult stopped;
         stopped.End = RunResult::Outcome::Cancelled;
         stopped.CauseText = "Cancelled by the user.";
+        const std::string lostRemark =
+            "Line lost: the receiver stopped answering.\nCOM3 (/dev/ttyUSB0): the device is gone.";
+        // Each attempt but the last is followed by a retry; `StoppedInPause`: so is the last.
         const struct {
             const char* Name;
-            RunResult Result;
+            std::vector<RunResult> Attempts;
+            bool StoppedInPause;
             QString Outcome;
             std::string Remark;
         } cases[] = {
-            {"line lost", lost, "Update Error: line lost",
-             "Line lost: the receiver stopped answering.\nCOM3 (/dev/ttyUSB0): the device is "
-             "gone."},
-            {"held", held, "not opened: " + QString::fromStdString(held.CauseText), ""},
-            {"stored, a warning", stored, "Update OK", "the port could not be closed"},
-            {"cancelled", stopped, "cancelled", ""},
+            {"line lost", {lost}, false, "Update Error: line lost", lostRemark},
+            {"held", {held}, false, "not opened: " + QString::fromStdString(held.CauseText), ""},
+            {"stored, a warning", {stored}, false, "Update OK", "the port could not be closed"},
+            {"cancelled", {stopped}, false, "cancelled", ""},
+            {"stored at the second attempt",
+             {lost, stored},
+             false,
+             "Update OK (attempt 2 of 2)",
+             "the port could not be closed"},
+            {"a retry stopped in its pause", {lost}, true, "Update Error: line lost", lostRemark},
         };
         for (const auto& c : cases) {
             BenchTableModel model([this] { return Clock; });
             model.SetPorts({Present("COM3")}, {"COM3"});
             bool ended = false;
-            BenchRowFeed feed(model.Row(0), 2, [&] {
+            BenchRowFeed feed(model.Row(0), [&] {
                 ended = true;
                 QVERIFY(!model.RowAt(0).Active());  // after the run's end
             });
             std::thread session([&] {
-                feed.RunBegins({"COM3", "/dev/ttyUSB0", "", {font}, {}, {}, 3}, {1, 1});
-                feed.FileBegins(font);
-                for (int64_t written = 10; written <= 3000; written += 10)
-                    feed.FileProgress(font, written, 0);
-                feed.StatusText(Texts::StatusFileSent);
-                feed.RunFinished(c.Result);
-                feed.SessionEnds({c.Result});
+                const int attempts = int(c.Attempts.size()) + (c.StoppedInPause ? 1 : 0);
+                for (int attempt = 1; attempt <= int(c.Attempts.size()); ++attempt) {
+                    const RunIndex index{1, attempt, attempts, {}, {}};
+                    feed.RunBegins({"COM3", "/dev/ttyUSB0", "", {font}, {}, {}, 3}, index);
+                    feed.FileBegins(font);
+                    for (int64_t written = 10; written <= 3000; written += 10)
+                        feed.FileProgress(font, written, 0);
+                    feed.StatusText(Texts::StatusFileSent);
+                    feed.RunFinished(c.Attempts[size_t(attempt - 1)]);
+                    if (attempt < attempts)
+                        feed.RetryComing(c.Attempts[size_t(attempt - 1)], index, {});
+                }
+                feed.SessionEnds(c.Attempts);
             });
             session.join();
             QVERIFY2(model.RowAt(0).CurrentState() == State::Idle, c.Name);  // nothing yet
@@ -251,7 +275,7 @@ private slots:
             QCOMPARE(Cell(model, 0, Col::Progress), QStringLiteral("100%"));
             QCOMPARE(Cell(model, 0, Col::Outcome), c.Outcome);
             QCOMPARE(model.RowAt(0).LastEnd()->Remark, c.Remark);
-            QCOMPARE(model.RowAt(0).LastEnd()->LogPath, c.Result.LogPath);
+            QCOMPARE(model.RowAt(0).LastEnd()->LogPath, c.Attempts.back().LogPath);
         }
     }
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The bench offscreen against receiver simulators on pseudo-terminals: three receivers at once,
 // one of which refuses a file. Each port's log as the command line writes it, what each
-// receiver got, the rows, the summary and the details, and closing refused during the run.
+// receiver got, the rows, the summary and the details, and closing refused during the run. And
+// one row looping over two receivers, with the record the command line keeps.
+#include "BenchLineControls.h"
 #include "BenchTable.h"
 #include "BenchWindow.h"
 #include "GuiTestSupport.h"
@@ -9,6 +11,7 @@
 #include "SimDriver.h"
 #include "SystemTexts.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -124,6 +127,73 @@ private slots:
         QVERIFY2(details.find(std::string(Texts::StatusWrong) + "\n") != std::string::npos,
                  details.c_str());
         QVERIFY(bench.StartButton->isEnabled());
+        QVERIFY(bench.close());
+    }
+
+    void oneRowLoopsOverTwoReceivers()
+    {
+        TestWorkspace workspace;
+        SnapshotMessageService boxes;
+        ScopedMessageService scope(boxes);
+        const std::string font = SampleFirmware(3000, 93);
+        workspace.Write("font.app", font);
+        // The second receiver is switched on a while after the first is done.
+        ReceiverSimulator receiver(workspace.Path("ttyRX"),
+                                   {"--save", workspace.Path("saved"), "--expect", "3000,3000",
+                                    "--runs", "2", "--next-receiver", "8000"});
+        QVERIFY(receiver.Started());
+        workspace.WritePortsFile("COM1=" + workspace.Path("ttyRX").toStdString() + "\n");
+
+        const std::string folder = QDir::currentPath().toStdString();
+        BenchWindow bench(folder, {"COM1"});
+        bench.LoopQuiet = std::chrono::milliseconds(1000);
+        QStringList summaries;
+        bench.OnSummary = [&](const QString& text) { summaries << text; };
+        bench.Line->LoopBox->setChecked(true);
+        QVERIFY(bench.Line->RecordBox->isChecked());  // the loop always keeps the record
+        QVERIFY(!bench.Line->RecordBox->isEnabled());
+        bench.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bench));
+        BenchTableModel& rows = bench.Rows();
+        bench.Table->setCurrentIndex(bench.Table->model()->index(0, BenchTableModel::Port));
+        QTest::mouseClick(bench.StartButton, Qt::LeftButton);
+        QVERIFY(!bench.Line->LoopBox->isEnabled());
+
+        const QString waitingAfterTwo =
+            QStringLiteral("waiting for the next receiver (2 updated, 0 failed)");
+        const auto status = [&] {
+            return rows.data(rows.index(0, BenchTableModel::Status)).toString();
+        };
+        QVERIFY2(WaitUntil([&] { return status() == waitingAfterTwo; }, RunTimeoutMs),
+                 qPrintable(status()));
+        QVERIFY(bench.Line->NextReceiverButton->isEnabled());
+        QDir().mkpath(ZENDRAK_TEST_ARTIFACT_DIR);
+        bench.grab().save(QStringLiteral(ZENDRAK_TEST_ARTIFACT_DIR "/bench-looping.png"));
+        // A close while the row only waits ends the line, and the bench shows its summary.
+        QVERIFY(!bench.close());
+        QVERIFY(WaitUntil([&] { return !bench.RunActive(); }, RunTimeoutMs));
+        QVERIFY(boxes.Texts().empty());
+        QCOMPARE(summaries, (QStringList{"Updating one receiver after another on 1 port...",
+                                         "Production line: 2 receivers, 2 updated, 0 failed"}));
+        QCOMPARE(receiver.WaitForExit(20000), 0);
+
+        // Both receivers got the file; the log is the last run's, as a single update writes it;
+        // a line for each in the record, each log kept.
+        QCOMPARE(workspace.Read("saved/file-1.bin"), font);
+        QCOMPARE(workspace.Read("saved/file-2.bin"), font);
+        const std::string log = workspace.Read("logUpdate.txt");
+        const std::string expected = ExpectedLog()
+                                         .Start(workspace.Path("font.app").toStdString())
+                                         .Add(Texts::LogSendRestart)
+                                         .Add(Texts::LogFoundStartUpControl)
+                                         .StoredFile()
+                                         .Succeeded()
+                                         .Bytes();
+        QVERIFY2(log == expected, ShowLog(log).c_str());
+        const QStringList records =
+            QString::fromStdString(workspace.Read("zendrak-history.csv")).split('\n');
+        QCOMPARE(records.filter(QStringLiteral(",COM1,")).size(), 2);
+        QCOMPARE(QDir(workspace.Path("logs")).entryList(QDir::Files).size(), 2);
         QVERIFY(bench.close());
     }
 };

@@ -27,7 +27,8 @@ BenchLineControls::BenchLineControls(QWidget* parent) : QWidget(parent)
     retriesLabel->setBuddy(RetriesBox);
     RecordBox = new QCheckBox(QStringLiteral("&Keep a record"), this);
     RecordBox->setToolTip(
-        QStringLiteral("A line for every attempt in the folder's record, with its log kept"));
+        QStringLiteral("A line for every attempt in zendrak-history.csv, with its log kept "
+                       "under logs/ (always with the next receiver or retries)"));
     NextReceiverButton = new QPushButton(QStringLiteral("&Next receiver"), this);
     NextReceiverButton->setToolTip(
         QStringLiteral("The current row's next receiver is connected: update it now"));
@@ -36,6 +37,9 @@ BenchLineControls::BenchLineControls(QWidget* parent) : QWidget(parent)
         QStringLiteral("The current row ends once its run is over (a waiting row at once)"));
     StopAllButton = new QPushButton(QStringLiteral("Stop &all after this run"), this);
     StopAllButton->setToolTip(QStringLiteral("Every row ends once its run is over"));
+    connect(RecordBox, &QCheckBox::clicked, this, [this](bool on) { RecordChosen = on; });
+    connect(LoopBox, &QCheckBox::toggled, this, [this] { FollowLineSettings(); });
+    connect(RetriesBox, &QSpinBox::valueChanged, this, [this] { FollowLineSettings(); });
     connect(NextReceiverButton, &QPushButton::clicked, this, [this] {
         if (OnNextReceiver)
             OnNextReceiver();
@@ -66,14 +70,22 @@ BenchLineControls::BenchLineControls(QWidget* parent) : QWidget(parent)
 
 BenchLineSettings BenchLineControls::Settings() const
 {
-    return {LoopBox->isChecked(), RetriesBox->value(), RecordBox->isChecked()};
+    const bool line = LoopBox->isChecked() || RetriesBox->value() > 0;
+    return {LoopBox->isChecked(), RetriesBox->value(), line || RecordBox->isChecked()};
+}
+
+void BenchLineControls::FollowLineSettings()
+{
+    const bool line = LoopBox->isChecked() || RetriesBox->value() > 0;
+    RecordBox->setChecked(line || RecordChosen);
+    RecordBox->setEnabled(!line && LoopBox->isEnabled());
 }
 
 void BenchLineControls::ShowState(bool running, bool rowActive, bool rowWaits)
 {
-    for (QWidget* setting : {static_cast<QWidget*>(LoopBox), static_cast<QWidget*>(RetriesBox),
-                             static_cast<QWidget*>(RecordBox)})
-        setting->setEnabled(!running);
+    LoopBox->setEnabled(!running);
+    RetriesBox->setEnabled(!running);
+    FollowLineSettings();
     NextReceiverButton->setEnabled(running && rowWaits);
     StopAfterRunButton->setEnabled(running && rowActive);
     StopAllButton->setEnabled(running);

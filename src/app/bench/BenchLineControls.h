@@ -2,7 +2,8 @@
 // BenchLineControls: the bench's controls for one receiver after another on the same cable:
 // "Next receiver starts by itself", "Retries" with their number and "Keep a record" for the
 // next Start, and the actions on a run under way: "Next receiver" and "Stop after this run" for
-// the current row, "Stop all after this run" for every row.
+// the current row, "Stop all after this run" for every row. As on the command line, the loop
+// and retries keep the record always.
 #pragma once
 
 #include <QWidget>
@@ -38,4 +39,9 @@ public:
     QPushButton* NextReceiverButton = nullptr;
     QPushButton* StopAfterRunButton = nullptr;
     QPushButton* StopAllButton = nullptr;
+
+private:
+    // "Keep a record" is on, and fixed, while the loop or retries are asked for.
+    void FollowLineSettings();
+    bool RecordChosen = false;  // the user's own choice, for when it is free again
 };

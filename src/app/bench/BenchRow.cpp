@@ -59,20 +59,25 @@ void BenchRow::FileEnds(int64_t written, bool complete, double now)
 void BenchRow::RunEnds(const BenchRunEnd& end)
 {
     End = end;
-    if (end.RetryFollows) {
-        Now = State::BetweenAttempts;
-        return;
-    }
-    Now = State::Done;
-    if (end.Outcome == BenchOutcome::Ok)
-        ++UpdatedCount;
-    else if (end.Outcome != BenchOutcome::Cancelled)
-        ++FailedCount;
+    Now = end.RetryFollows ? State::BetweenAttempts : State::Done;
 }
 
-void BenchRow::WaitingForNextReceiver()
+void BenchRow::WaitingForNextReceiver(const LineCounts& counts)
 {
+    // A retry stopped during its pause has ended its receiver.
+    if (End)
+        End->RetryFollows = false;
+    Counts = counts;
     Now = State::Waiting;
+}
+
+void BenchRow::SessionEnds(const LineCounts& counts)
+{
+    if (End)
+        End->RetryFollows = false;
+    Counts = counts;
+    if (Now != State::Idle)
+        Now = State::Done;
 }
 
 bool BenchRow::Active() const
@@ -115,8 +120,8 @@ QString BenchRow::StatusCellText() const
 {
     if (Now == State::Waiting)
         return QStringLiteral("waiting for the next receiver (%1 updated, %2 failed)")
-            .arg(UpdatedCount)
-            .arg(FailedCount);
+            .arg(Counts.Updated)
+            .arg(Counts.Failed);
     return FromSystemText(Status);
 }
 
@@ -149,7 +154,14 @@ QString BenchRow::OutcomeText() const
     case State::Waiting:
     case State::Done: break;
     }
-    return End ? EndText(*End) : QString();
+    if (!End)
+        return {};
+    // A receiver that took more than one attempt says so.
+    return Attempt > 1 ? QStringLiteral("%1 (attempt %2 of %3)")
+                             .arg(EndText(*End))
+                             .arg(Attempt)
+                             .arg(Attempts)
+                       : EndText(*End);
 }
 
 bool BenchRow::HasDetails() const

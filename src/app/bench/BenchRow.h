@@ -31,7 +31,8 @@ public:
     void FileProgress(int64_t onLine, double now);
     void FileEnds(int64_t written, bool complete, double now);
     void RunEnds(const BenchRunEnd& end);
-    void WaitingForNextReceiver();
+    void WaitingForNextReceiver(const LineCounts& counts);
+    void SessionEnds(const LineCounts& counts);
 
     bool Included = false;
     const BenchPort& Port() const { return PortInfo; }
@@ -40,10 +41,9 @@ public:
     bool Active() const;
     // The end of the last run, if one has ended.
     const std::optional<BenchRunEnd>& LastEnd() const { return End; }
-    // Receivers updated and failed while the row ran (a failure that is tried again counts
-    // only when no attempt is left).
-    int Updated() const { return UpdatedCount; }
-    int Failed() const { return FailedCount; }
+    // The receivers of the row's last session, each by its last attempt, as its session counts
+    // them (told while it waits and at its end).
+    const LineCounts& Receivers() const { return Counts; }
 
     // The cells' texts.
     QString PresenceText() const;
@@ -68,8 +68,7 @@ private:
     std::optional<BenchRunEnd> Earlier;
     int Attempt = 0;
     int Attempts = 0;
-    int UpdatedCount = 0;
-    int FailedCount = 0;
+    LineCounts Counts;
 };
 
 // "Update OK", "Update Error", "not opened", "cancelled".

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // What one row of the bench learns about its port and its runs: the port's device and presence,
-// each run's beginning, status texts, log entries, files and end, and the wait for the next
-// receiver. Told on the user-interface thread, in the order things happened; whoever runs the
-// sessions turns their observers' calls into these.
+// each run's beginning, status texts, log entries, files and end, the wait for the next
+// receiver, and the end of the port's session. Told on the user-interface thread, in the order
+// things happened; whoever runs the sessions turns their observers' calls into these.
 #pragma once
 
+#include "ProductionLine.h"
 #include "RunObserver.h"
 
 #include <cstdint>
@@ -48,6 +49,9 @@ public:
     virtual void FileProgress(int64_t onLine) = 0;
     virtual void FileEnds(int64_t written, bool complete) = 0;
     virtual void RunEnds(const BenchRunEnd& end) = 0;
-    // The port waits for the next receiver (one receiver after another on the same cable).
-    virtual void WaitingForNextReceiver() = 0;
+    // The port waits for the next receiver (one receiver after another on the same cable);
+    // `counts`: its receivers so far, each by its last attempt.
+    virtual void WaitingForNextReceiver(const LineCounts& counts) = 0;
+    // The port's session is over: no further run or attempt comes.
+    virtual void SessionEnds(const LineCounts& counts) = 0;
 };

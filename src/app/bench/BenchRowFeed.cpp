@@ -6,15 +6,17 @@
 
 #include <algorithm>
 
-BenchRowFeed::BenchRowFeed(BenchRowEvents& row, int attempts, std::function<void()> sessionEnded)
-    : Row(row), Attempts(attempts), SessionEnded(std::move(sessionEnded))
+BenchRowFeed::BenchRowFeed(BenchRowEvents& row, std::function<void()> sessionEnded)
+    : Row(row), SessionEnded(std::move(sessionEnded))
 {
 }
 
 void BenchRowFeed::RunBegins(const RunPlan& plan, const RunIndex& index)
 {
-    Post([files = plan.Files, attempt = index.Attempt, attempts = Attempts](BenchRowEvents& row) {
-        row.RunBegins(files, attempt, std::max(attempt, attempts));
+    PostHeldEnd();
+    Post([files = plan.Files, attempt = index.Attempt,
+          attempts = std::max(index.Attempt, index.Attempts)](BenchRowEvents& row) {
+        row.RunBegins(files, attempt, attempts);
     });
 }
 
@@ -47,15 +49,39 @@ void BenchRowFeed::FileEnds(const RunFile& /*file*/, int64_t written, bool compl
 
 void BenchRowFeed::RunFinished(const RunResult& result)
 {
-    Post([end = BenchRunEndOf(result)](BenchRowEvents& row) { row.RunEnds(end); });
+    PostHeldEnd();
+    HeldEnd = BenchRunEndOf(result);
 }
 
-void BenchRowFeed::SessionEnds(const std::vector<RunResult>& /*results*/)
+void BenchRowFeed::RetryComing(const RunResult& /*failed*/, const RunIndex& /*next*/,
+                               std::chrono::milliseconds /*pause*/)
 {
-    Post([this](BenchRowEvents&) {
+    PostHeldEnd(true);
+}
+
+void BenchRowFeed::WaitingForNextReceiver(const std::string& /*port*/, const LineCounts& counts)
+{
+    PostHeldEnd();
+    Post([counts](BenchRowEvents& row) { row.WaitingForNextReceiver(counts); });
+}
+
+void BenchRowFeed::SessionEnds(const std::vector<RunResult>& results)
+{
+    PostHeldEnd();
+    Post([this, counts = CountReceivers(results)](BenchRowEvents& row) {
+        row.SessionEnds(counts);
         if (SessionEnded)
             SessionEnded();
     });
+}
+
+void BenchRowFeed::PostHeldEnd(bool retryFollows)
+{
+    if (!HeldEnd)
+        return;
+    HeldEnd->RetryFollows = retryFollows;
+    Post([end = *HeldEnd](BenchRowEvents& row) { row.RunEnds(end); });
+    HeldEnd.reset();
 }
 
 void BenchRowFeed::Post(Event event, bool progress)

@@ -80,9 +80,13 @@ public:
     {
         Apply([&](BenchRow& r) { r.RunEnds(end); });
     }
-    void WaitingForNextReceiver() override
+    void WaitingForNextReceiver(const LineCounts& counts) override
     {
-        Apply([](BenchRow& r) { r.WaitingForNextReceiver(); });
+        Apply([&](BenchRow& r) { r.WaitingForNextReceiver(counts); });
+    }
+    void SessionEnds(const LineCounts& counts) override
+    {
+        Apply([&](BenchRow& r) { r.SessionEnds(counts); });
     }
 
 private:
@@ -195,6 +199,19 @@ QString BenchTableModel::SummaryText(const std::vector<int>& rows) const
                 outcome == BenchOutcome::Ok ? QStringLiteral("OK") : BenchOutcomeName(outcome));
     }
     return parts.join(QStringLiteral(", "));
+}
+
+QString BenchTableModel::LineSummaryText(const std::vector<int>& rows) const
+{
+    LineCounts all;
+    for (int index : rows) {
+        all.Updated += RowAt(index).Receivers().Updated;
+        all.Failed += RowAt(index).Receivers().Failed;
+    }
+    return QStringLiteral("Production line: %1 receivers, %2 updated, %3 failed")
+        .arg(all.Updated + all.Failed)
+        .arg(all.Updated)
+        .arg(all.Failed);
 }
 
 int BenchTableModel::rowCount(const QModelIndex& parent) const

@@ -58,6 +58,9 @@ public:
     // only, when given); empty before any run has ended.
     QString SummaryText() const;
     QString SummaryText(const std::vector<int>& rows) const;
+    // "Production line: 5 receivers, 4 updated, 1 failed": the receivers of these rows' last
+    // sessions, each by its last attempt.
+    QString LineSummaryText(const std::vector<int>& rows) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -7,6 +7,7 @@
 #include "Messages.h"
 #include "PortSpec.h"
 #include "RunGroup.h"
+#include "SessionRecord.h"
 #include "SystemTexts.h"
 #include "Win1252.h"
 #include "help/HelpSystem.h"
@@ -16,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -95,9 +97,14 @@ BenchWindow::BenchWindow(const std::string& folder, const std::vector<std::strin
     connect(StartButton, &QPushButton::clicked, this, [this] { StartClick(); });
     connect(DetailsButton, &QPushButton::clicked, this, [this] { ShowDetails(CurrentRow()); });
     connect(HelpButton, &QPushButton::clicked, this, [] { HelpShowTableOfContents(); });
-    // Shown once the sessions can loop, retry and keep a record of their attempts.
     Line = new BenchLineControls(this);
-    Line->hide();
+    Line->OnNextReceiver = [this] { StartCurrentNextReceiver(); };
+    Line->OnStopAfterRun = [this] { StopCurrentAfterRun(); };
+    Line->OnStopAllAfterRun = [this] { StopAllAfterRun(); };
+    // The actions follow the current row and what it does.
+    connect(Table->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { EnableControls(); });
+    connect(Model, &QAbstractItemModel::dataChanged, this, [this] { EnableControls(); });
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(StartButton);
@@ -172,6 +179,12 @@ void BenchWindow::hideEvent(QHideEvent* event)
 
 void BenchWindow::closeEvent(QCloseEvent* event)
 {
+    // Every row only waits for its next receiver: the close ends the line, and the bench stays
+    // to show its summary.
+    if (EndLineIfAllWaiting()) {
+        event->ignore();
+        return;
+    }
     // Stopping a run half way could leave a receiver without a working firmware.
     if (RunActive()) {
         MessageBox(Texts::UpdateInProgress, Texts::BoxCaption, MsgIcon::Warning);
@@ -215,6 +228,50 @@ int BenchWindow::CurrentRow() const
     return current.isValid() ? Sorted->mapToSource(current).row() : -1;
 }
 
+int BenchWindow::CurrentGroupIndex() const
+{
+    if (!Group)
+        return -1;
+    const auto found = std::find(GroupRows.begin(), GroupRows.end(), CurrentRow());
+    return found == GroupRows.end() ? -1 : static_cast<int>(found - GroupRows.begin());
+}
+
+void BenchWindow::StartCurrentNextReceiver()
+{
+    if (const int index = CurrentGroupIndex(); index >= 0)
+        Group->StartNextReceiver(static_cast<size_t>(index));
+}
+
+void BenchWindow::StopCurrentAfterRun()
+{
+    if (const int index = CurrentGroupIndex(); index >= 0) {
+        StopAsked[static_cast<size_t>(index)] = true;
+        Group->StopAfterRun(static_cast<size_t>(index));
+        EnableControls();
+    }
+}
+
+void BenchWindow::StopAllAfterRun()
+{
+    if (!Group)
+        return;
+    // All at once when every row waits, so that none begins a run meanwhile.
+    if (!EndLineIfAllWaiting()) {
+        std::fill(StopAsked.begin(), StopAsked.end(), true);
+        Group->StopAfterRun();
+        EnableControls();
+    }
+}
+
+bool BenchWindow::EndLineIfAllWaiting()
+{
+    if (!Group || !GroupLine.Loop || !Group->EndIfAllWaiting())
+        return false;
+    std::fill(StopAsked.begin(), StopAsked.end(), true);
+    EnableControls();
+    return true;
+}
+
 void BenchWindow::StartClick()
 {
     if (RunActive())
@@ -235,34 +292,55 @@ void BenchWindow::StartClick()
         BenchBox("Cannot start: " + ToSystemText(QString::fromStdString(conflict)) + ".");
         return;
     }
-    auto group = std::make_unique<RunGroup>(GroupSettings{Folder});
+    // The same rules as the command line's --loop, --retries and --history.
+    const BenchLineSettings chosen = Line->Settings();
+    LineSettings line;
+    line.Loop = chosen.Loop;
+    line.LoopQuiet = LoopQuiet;
+    line.Retries = chosen.Retries;
+    line.KeepRecord = chosen.Record;
+    GroupSettings settings{Folder};
+    settings.Line = line;
+    auto group = std::make_unique<RunGroup>(settings);
     if (const GroupProblem problem = group->TakeFolder()) {
         ShowGroupProblem(problem);
         return;
     }
+    // A record that cannot be kept stops the start, before anything is sent.
+    if (line.KeepRecord)
+        if (const std::string refusal = RecordRefusal(group->WorkFolder()); !refusal.empty()) {
+            ShowGroupProblem({GroupProblem::Kind::Folder, refusal});
+            return;
+        }
     if (const GroupProblem problem = group->ReadFiles()) {
         ShowGroupProblem(problem);
         return;
     }
     Group = std::move(group);
     GroupRows = rows;
+    GroupLine = line;
+    StopAsked.assign(rows.size(), false);
     SessionsEnded = 0;
     Feeds.clear();
     std::vector<SessionObserver*> observers;
     std::set<std::string> busy;
     for (int row : rows) {
         Feeds.push_back(
-            std::make_unique<BenchRowFeed>(Model->Row(row), 1, [this] { SessionEnded(); }));
+            std::make_unique<BenchRowFeed>(Model->Row(row), [this] { SessionEnded(); }));
         observers.push_back(Feeds.back().get());
         busy.insert(Model->RowAt(row).Port().Port);
     }
     if (Watch)
         Watch->SetBusy(busy);
     EnableControls();
+    const auto count = [](size_t n, const char* one, const char* more) {
+        return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : more));
+    };
     ShowSummary(
-        QStringLiteral("Updating %1 %2...")
-            .arg(rows.size())
-            .arg(rows.size() == 1 ? QStringLiteral("receiver") : QStringLiteral("receivers")));
+        line.Loop
+            ? QStringLiteral("Updating one receiver after another on %1...")
+                  .arg(count(rows.size(), "port", "ports"))
+            : QStringLiteral("Updating %1...").arg(count(rows.size(), "receiver", "receivers")));
     Group->Start(ports, observers);
 }
 
@@ -287,7 +365,7 @@ void BenchWindow::GroupEnded()
             Watch.reset();
     }
     EnableControls();
-    ShowSummary(Model->SummaryText(GroupRows));
+    ShowSummary(GroupLine.Loop ? Model->LineSummaryText(GroupRows) : Model->SummaryText(GroupRows));
 }
 
 void BenchWindow::ShowSummary(const QString& text)
@@ -300,6 +378,11 @@ void BenchWindow::ShowSummary(const QString& text)
 void BenchWindow::EnableControls()
 {
     StartButton->setEnabled(!RunActive());
+    const int index = CurrentGroupIndex();
+    const bool inRun = index >= 0;
+    const BenchRow* row = inRun ? &Model->RowAt(CurrentRow()) : nullptr;
+    Line->ShowState(RunActive(), inRun && row->Active() && !StopAsked[static_cast<size_t>(index)],
+                    inRun && row->CurrentState() == BenchRow::State::Waiting);
 }
 
 void BenchWindow::ShowDetails(int row)

@@ -3,15 +3,19 @@
 // (BenchTableModel, sorted through a proxy), present or absent as BenchPortWatch finds them;
 // "Start" updates every checked, present port at once through one RunGroup from the folder's
 // files read once, each row fed by its session through a BenchRowFeed; a summary line when all
-// are done. While a run lasts the bench cannot be closed. Keyboard: Enter starts, space toggles
-// the current row.
+// are done. With BenchLineControls the sessions loop (each port waits for its next receiver),
+// retry and keep the record as zendrak-cli's --loop, --retries and --history do. While a run
+// lasts the bench cannot be closed; while every row only waits, a close ends the line. Keyboard:
+// Enter starts, space toggles the current row.
 #pragma once
 
 #include "BenchPorts.h"
 #include "BenchRowFeed.h"
 #include "BenchTableModel.h"
+#include "ProductionLine.h"
 
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -42,6 +46,9 @@ public:
     void StartClick();
     // The details of a row's last run (model row).
     void ShowDetails(int row);
+    // When every row of the run only waits for its next receiver (or has ended), ends them all
+    // at once, with the summary to follow, and returns true; false while a receiver is updated.
+    bool EndLineIfAllWaiting();
 
     BenchTable* Table = nullptr;
     BenchLineControls* Line = nullptr;
@@ -51,6 +58,9 @@ public:
     QLabel* SummaryLabel = nullptr;
     // Told each summary line as it is shown (tests follow the runs).
     std::function<void(const QString&)> OnSummary;
+    // How long a waiting port's line must have been quiet before start-up output counts as the
+    // next receiver (the command line's default; tests shorten it).
+    std::chrono::milliseconds LoopQuiet = LineSettings().LoopQuiet;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -68,6 +78,11 @@ private:
     void EnableControls();
     // The model row of the table's current row; -1 when none.
     int CurrentRow() const;
+    // The current row's place in the run's group; -1 when it takes no part.
+    int CurrentGroupIndex() const;
+    void StopCurrentAfterRun();
+    void StopAllAfterRun();
+    void StartCurrentNextReceiver();
 
     const std::string Folder;
     std::vector<std::string> Checked;  // as PortSpec names them
@@ -76,6 +91,8 @@ private:
     std::unique_ptr<BenchPortWatch> Watch;
     // The run under way: its rows, their feeds, and how many of its sessions have ended.
     std::vector<int> GroupRows;
+    std::vector<bool> StopAsked;  // per group index: no further run was asked for
+    LineSettings GroupLine;       // as the run was started
     std::vector<std::unique_ptr<BenchRowFeed>> Feeds;
     size_t SessionsEnded = 0;
     std::unique_ptr<RunGroup> Group;
