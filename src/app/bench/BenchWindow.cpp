@@ -149,15 +149,23 @@ BenchWindow::~BenchWindow()
 void BenchWindow::FitColumns()
 {
     Table->resizeColumnsToContents();
-    // Long texts are cut (the tooltip has them whole) unless the user widens the column.
+    // Long texts are cut (the tooltip has them whole) unless the user widens the column. A
+    // long device path gives way to the status, which says what a row is doing (a waiting
+    // row's counts included).
     const int character = fontMetrics().averageCharWidth();
-    const std::pair<int, int> widest[] = {{BenchTableModel::Device, 24},
+    Table->setColumnWidth(BenchTableModel::Device,
+                          std::min(Table->columnWidth(BenchTableModel::Device), 18 * character));
+    const std::pair<int, int> widest[] = {{BenchTableModel::Device, 14},
                                           {BenchTableModel::File, 20},
-                                          {BenchTableModel::Figures, 24},
-                                          {BenchTableModel::Status, 28},
-                                          {BenchTableModel::Outcome, 34}};
+                                          {BenchTableModel::Figures, 22},
+                                          {BenchTableModel::Outcome, 32}};
     for (const auto& [column, characters] : widest)
         Table->setColumnWidth(column, std::max(Table->columnWidth(column), characters * character));
+    const int waiting = fontMetrics().horizontalAdvance(QStringLiteral(
+                            "waiting for the next receiver (10 updated, 10 failed)")) +
+                        2 * character;
+    Table->setColumnWidth(BenchTableModel::Status,
+                          std::max(Table->columnWidth(BenchTableModel::Status), waiting));
 }
 
 void BenchWindow::showEvent(QShowEvent* event)
