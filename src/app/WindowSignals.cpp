@@ -7,7 +7,8 @@
 #include <cstdio>
 #include <system_error>
 
-WindowSignals::WindowSignals(QWidget& window) : Window(window)
+WindowSignals::WindowSignals(QWidget& window, std::function<bool()> close)
+    : Window(window), Close(std::move(close))
 {
     try {
         Notifier =
@@ -26,7 +27,7 @@ void WindowSignals::RequestClose()
         return;
     Asking = true;
     // Accepted, the program ends: a box still open (and its own event loop) would keep it alive.
-    if (Window.close())
+    if (Close ? Close() : Window.close())
         QApplication::closeAllWindows();
     Asking = false;
 }

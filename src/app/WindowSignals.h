@@ -6,6 +6,7 @@
 
 #include "SignalNotifier.h"
 
+#include <functional>
 #include <memory>
 
 class QWidget;
@@ -14,12 +15,14 @@ class WindowSignals {
 public:
     // For the life of this object. When the signals cannot be taken over, they keep their
     // default meaning and a line on stderr says so.
-    explicit WindowSignals(QWidget& window);
+    // `close` asks the window to close and says whether it did (by default QWidget::close).
+    explicit WindowSignals(QWidget& window, std::function<bool()> close = {});
 
 private:
     void RequestClose();
 
     QWidget& Window;
+    std::function<bool()> Close;
     bool Asking = false;
     std::unique_ptr<SignalNotifier> Notifier;
 };

@@ -88,7 +88,7 @@ int main(int argc, char** argv)
             messageBoxes.Owner = &bench;
             QApplication::setWindowIcon(bench.windowIcon());
             SetHelpOwnerWindow(&bench);
-            const WindowSignals closeRequests(bench);
+            const WindowSignals closeRequests(bench, [&bench] { return bench.CloseBySignal(); });
             BenchWindowCreated(bench);
             bench.show();
             if (bench.isVisible())

@@ -169,9 +169,11 @@ private slots:
         QVERIFY(bench.Line->NextReceiverButton->isEnabled());
         QDir().mkpath(ZENDRAK_TEST_ARTIFACT_DIR);
         bench.grab().save(QStringLiteral(ZENDRAK_TEST_ARTIFACT_DIR "/bench-looping.png"));
-        // A close while the row only waits ends the line, and the bench shows its summary.
+        // A close while the row only waits ends the line, and the bench shows its summary;
+        // asked for by a signal, the bench then closes.
         QVERIFY(!bench.close());
         QVERIFY(WaitUntil([&] { return !bench.RunActive(); }, RunTimeoutMs));
+        QVERIFY(bench.isVisible());
         QVERIFY(boxes.Texts().empty());
         QCOMPARE(summaries, (QStringList{"Updating one receiver after another on 1 port...",
                                          "Production line: 2 receivers, 2 updated, 0 failed"}));
@@ -195,6 +197,34 @@ private slots:
         QCOMPARE(records.filter(QStringLiteral(",COM1,")).size(), 2);
         QCOMPARE(QDir(workspace.Path("logs")).entryList(QDir::Files).size(), 2);
         QVERIFY(bench.close());
+    }
+
+    // A signal while the row only waits ends the line as a close does, and then the bench.
+    void aSignalWhileTheRowWaitsClosesTheBench()
+    {
+        TestWorkspace workspace;
+        SnapshotMessageService boxes;
+        ScopedMessageService scope(boxes);
+        workspace.Write("font.app", SampleFirmware(1000, 94));
+        ReceiverSimulator receiver(workspace.Path("ttyRX"), {"--expect", "1000"});
+        QVERIFY(receiver.Started());
+        workspace.WritePortsFile("COM1=" + workspace.Path("ttyRX").toStdString() + "\n");
+        BenchWindow bench(QDir::currentPath().toStdString(), {"COM1"});
+        QStringList summaries;
+        bench.OnSummary = [&](const QString& text) { summaries << text; };
+        bench.Line->LoopBox->setChecked(true);
+        bench.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bench));
+        bench.StartClick();
+        BenchTableModel& rows = bench.Rows();
+        QVERIFY(WaitUntil([&] { return rows.RowAt(0).CurrentState() == BenchRow::State::Waiting; },
+                          RunTimeoutMs));
+        QVERIFY(!bench.CloseBySignal());
+        QVERIFY(WaitUntil([&] { return !bench.isVisible(); }, RunTimeoutMs));
+        QVERIFY(!bench.RunActive());
+        QVERIFY(boxes.Texts().empty());
+        QCOMPARE(summaries.last(),
+                 QStringLiteral("Production line: 1 receiver, 1 updated, 0 failed"));
     }
 };
 

@@ -208,8 +208,10 @@ QString BenchTableModel::LineSummaryText(const std::vector<int>& rows) const
         all.Updated += RowAt(index).Receivers().Updated;
         all.Failed += RowAt(index).Receivers().Failed;
     }
-    return QStringLiteral("Production line: %1 receivers, %2 updated, %3 failed")
-        .arg(all.Updated + all.Failed)
+    const int receivers = all.Updated + all.Failed;
+    return QStringLiteral("Production line: %1 %2, %3 updated, %4 failed")
+        .arg(receivers)
+        .arg(receivers == 1 ? QStringLiteral("receiver") : QStringLiteral("receivers"))
         .arg(all.Updated)
         .arg(all.Failed);
 }

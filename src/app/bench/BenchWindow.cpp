@@ -280,6 +280,15 @@ bool BenchWindow::EndLineIfAllWaiting()
     return true;
 }
 
+bool BenchWindow::CloseBySignal()
+{
+    if (EndLineIfAllWaiting()) {
+        CloseWhenLineEnds = true;
+        return false;
+    }
+    return close();
+}
+
 void BenchWindow::StartClick()
 {
     if (RunActive())
@@ -374,6 +383,10 @@ void BenchWindow::GroupEnded()
     }
     EnableControls();
     ShowSummary(GroupLine.Loop ? Model->LineSummaryText(GroupRows) : Model->SummaryText(GroupRows));
+    if (CloseWhenLineEnds) {
+        CloseWhenLineEnds = false;
+        close();
+    }
 }
 
 void BenchWindow::ShowSummary(const QString& text)

@@ -49,6 +49,10 @@ public:
     // When every row of the run only waits for its next receiver (or has ended), ends them all
     // at once, with the summary to follow, and returns true; false while a receiver is updated.
     bool EndLineIfAllWaiting();
+    // A close asked for by a signal: refused with its box while a receiver is updated, as a
+    // close by the user; while every row only waits, the line ends and the bench closes once
+    // its summary is shown (the record has every run). True when the bench closed at once.
+    bool CloseBySignal();
 
     BenchTable* Table = nullptr;
     BenchLineControls* Line = nullptr;
@@ -92,7 +96,8 @@ private:
     // The run under way: its rows, their feeds, and how many of its sessions have ended.
     std::vector<int> GroupRows;
     std::vector<bool> StopAsked;  // per group index: no further run was asked for
-    LineSettings GroupLine;       // as the run was started
+    bool CloseWhenLineEnds = false;
+    LineSettings GroupLine;  // as the run was started
     std::vector<std::unique_ptr<BenchRowFeed>> Feeds;
     size_t SessionsEnded = 0;
     std::unique_ptr<RunGroup> Group;
