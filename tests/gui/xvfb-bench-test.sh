@@ -96,7 +96,7 @@ chmod +x "$work/inside-x.sh"
 WORK=$work FOLDER=$folder ZENDRAK=$zendrak ARTIFACTS=$artifacts \
   CLOSE_WINDOW="$(cd "$(dirname "$0")" && pwd)/close-window.py" \
   XDG_CONFIG_HOME="$work/config" ZENDRAK_NO_PORT_DETECTION=1 QT_QPA_PLATFORM=xcb \
-  xvfb-run -a -n 140 -s "-screen 0 1280x800x24" "$work/inside-x.sh" || fail "the run under Xvfb failed"
+  xvfb-run -a -n 140 -s "-noreset -screen 0 1280x800x24" "$work/inside-x.sh" || fail "the run under Xvfb failed"
 
 grep -q '^zendrak-bench-summary: Updating 3 receivers\.\.\.$' "$work/zendrak.err" ||
   fail "space did not check the third receiver, or Enter did not start"

@@ -114,9 +114,11 @@ echo "$code" >"$WORK/exit-code"
 INSIDE
 chmod +x "$work/inside-x.sh"
 
+# -noreset: when the first program (the missing folder's message) leaves, the X server would
+# otherwise reset, and the window started next could fail to connect meanwhile.
 WORK=$work FOLDER=$folder ZENDRAK=$zendrak ARTIFACTS=$artifacts CLOSE_WINDOW="$(cd "$(dirname "$0")" && pwd)/close-window.py" \
   XDG_CONFIG_HOME="$work/config" ZENDRAK_NO_PORT_DETECTION=1 QT_QPA_PLATFORM=xcb \
-  xvfb-run -a -s "-screen 0 1024x640x24" "$work/inside-x.sh" || fail "the run under Xvfb failed"
+  xvfb-run -a -s "-noreset -screen 0 1024x640x24" "$work/inside-x.sh" || fail "the run under Xvfb failed"
 
 grep -q '^zendrak-status: Update OK$' "$work/zendrak.err" || fail "no \"Update OK\" in the status bar"
 [ -s "$folder/logUpdate.txt" ] || fail "no logUpdate.txt in the firmware folder"
