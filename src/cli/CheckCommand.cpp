@@ -8,9 +8,13 @@
 #include "ProgressView.h"
 #include "RunPlan.h"
 #include "SentLength.h"
+#include "SettlingOpen.h"
 #include "comm_port.h"
 
+#include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -54,8 +58,18 @@ int RunCheck(const FirmwareFiles& files, bool filesUsable, const PortSpec& port,
     const RunPlan plan = PlanRun(files, port);
     if (!json && !options.Quiet)
         ShowPlan(plan, out);
+    // With --wait the check, as the update would, first waits for the device (or the server).
+    bool waited = false;
+    if (options.WaitSeconds > 0 && !port.Present()) {
+        waited = true;
+        const auto deadline = std::chrono::steady_clock::now() +
+                              std::chrono::milliseconds(std::llround(options.WaitSeconds * 1000));
+        while (!port.Present() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
     TCommPort tried;
-    const std::optional<PortProblem> problem = OpenReceiverPort(tried, port);
+    const std::optional<PortProblem> problem =
+        OpenReceiverPort(tried, port, waited ? DeviceSettleTime : std::chrono::milliseconds(0));
     if (problem)
         TellPortProblem(*problem, err, json);
     else

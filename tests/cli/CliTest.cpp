@@ -303,6 +303,19 @@ TEST(CliWait, StartsWhenTheReceiverAppearsLate)
     EXPECT_TRUE(SameBytes(s.Saved(1), SampleFirmware(500, 44)));
 }
 
+TEST(CliWait, ACheckWaitsForTheReceiverToo)
+{
+    Scenario s;
+    s.AddFile("font.app", SampleFirmware(500, 46));
+    ASSERT_TRUE(s.Cli.Start(CliPath(),
+                            {"-C", s.RunDir, "-p", s.LinkPath, "--wait", "60", "--check"}, s.Env));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    EXPECT_TRUE(s.Cli.Running());
+    ASSERT_TRUE(s.StartSimulator({}));
+    EXPECT_EQ(s.Cli.Wait(Long), 0) << s.Cli.Err;
+    EXPECT_TRUE(Contains(s.Cli.Out, "An update could start.")) << s.Cli.Out;
+}
+
 TEST(CliWait, GivesUpAfterTheTimeAndSaysSo)
 {
     Scenario s;
