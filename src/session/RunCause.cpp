@@ -44,7 +44,7 @@ const char* CauseShortText(RunCause cause)
     return "";
 }
 
-std::string CauseAdvice(RunCause cause)
+std::string CauseAdvice(RunCause cause, bool overNetwork)
 {
     switch (cause) {
     case RunCause::None: return {};
@@ -64,6 +64,12 @@ std::string CauseAdvice(RunCause cause)
                    "switched on and start the update again.") +
                HelpOnTheLog;
     case RunCause::LineLost:
+        if (overNetwork)
+            return std::string(
+                       "Line lost: the receiver stopped answering, or the connection to its "
+                       "server was lost, during the transfer. Check the network, the server and "
+                       "the receiver's cable, then start again.") +
+                   HelpOnTheLog;
         return std::string(
                    "Line lost: the receiver stopped answering during the transfer. Check the "
                    "cable and the adapter, then start again.") +

@@ -22,7 +22,8 @@ const char* CauseKey(RunCause cause);
 // "refused", "no connection", "line lost", "not stored", "cancelled", "not opened".
 const char* CauseShortText(RunCause cause);
 // One sentence for the user, naming the help page on the log where it helps (ASCII).
-std::string CauseAdvice(RunCause cause);
+// `overNetwork`: the port is on another machine, so a lost line may be the connection.
+std::string CauseAdvice(RunCause cause, bool overNetwork = false);
 
 // The most likely cause of a failed run, from its log entries (Windows-1252). `endedEarly`:
 // a port error ended the run before it wrote its log.

@@ -268,7 +268,7 @@ RunResult RunSession::RunOnce(const RunIndex& index,
         result.Cause = result.End == RunResult::Outcome::Cancelled
                            ? RunCause::Cancelled
                            : LikelyRunCause(record.Entries(), endedEarly);
-        result.CauseText = CauseAdvice(result.Cause);
+        result.CauseText = CauseAdvice(result.Cause, Config.Port.Address().has_value());
     }
     return finish(result);
 }

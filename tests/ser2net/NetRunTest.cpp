@@ -51,6 +51,7 @@ struct RunRecord {
     double SecondsAfterDrop = 0;        // from the dropped connection to the end
     std::vector<std::string> Problems;  // what the port's problems said
     std::string Warning;                // said beside the outcome
+    std::string Cause;                  // why it failed, as the user reads it
 };
 
 // Tells when the first file has been sent up to `bytes`, and what the port's problem said.
@@ -160,8 +161,10 @@ protected:
         record.SecondsAfterDrop = dropped ? SecondsBetween(droppedAt, end) : 0;
         record.Succeeded = !session.Results().empty() && session.Results().back().Ok();
         record.Problems = mark.Said();
-        if (!session.Results().empty())
+        if (!session.Results().empty()) {
             record.Warning = session.Results().back().Warning;
+            record.Cause = session.Results().back().CauseText;
+        }
         record.Log = ReadWholeFile(Folder + "/logUpdate.txt");
         if (dropAfter < 0) {
             EXPECT_EQ(simulator.Wait(15000), 0) << NameOf(via);
@@ -216,6 +219,8 @@ TEST_F(NetRun, AConnectionDroppedMidFileEndsTheRunAsAVanishedDevice)
         EXPECT_EQ(dropped.Log, local.Log) << NameOf(via);
         EXPECT_GT(dropped.SecondsAfterDrop, 0) << NameOf(via);
         EXPECT_LT(dropped.SecondsAfterDrop, 30) << NameOf(via);
+        EXPECT_NE(dropped.Cause.find("connection to its server"), std::string::npos)
+            << NameOf(via) << ": " << dropped.Cause;
         // A run that its port ended writes no log, and says so.
         for (const RunRecord* run : {&local, &dropped})
             EXPECT_EQ(run->Log.empty(),

@@ -351,6 +351,9 @@ TEST(RunCause, LikelyCauseOfAFailedRun)
     }
     EXPECT_STREQ(CauseKey(RunCause::None), "");
     EXPECT_EQ(CauseAdvice(RunCause::None), "");
+    EXPECT_NE(CauseAdvice(RunCause::LineLost, true).find("connection to its server"),
+              std::string::npos);
+    EXPECT_EQ(CauseAdvice(RunCause::Refused, true), CauseAdvice(RunCause::Refused));
 }
 
 TEST(PortProblem, KindDescriptionAndBoxes)
