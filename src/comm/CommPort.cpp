@@ -312,6 +312,7 @@ void TCommPort::WriteAll(const uint8_t* buffer, size_t count)
     const auto deadline = DeadlineAfter(Timeouts.WriteTotalTimeoutConstant,
                                         Timeouts.WriteTotalTimeoutMultiplier, count);
     size_t sent = 0;
+    bool lastLook = false;
     for (;;) {
         const ssize_t written = WriteSome(buffer + sent, count - sent);
         if (written < 0)
@@ -320,7 +321,11 @@ void TCommPort::WriteAll(const uint8_t* buffer, size_t count)
         if (sent == count)
             return;
         const int left = MillisecondsUntil(deadline);
-        const LineWait wait = left == 0 ? LineWait::TimedOut : WaitWritable(left);
+        // Past the deadline the line gets one more look: on a busy machine this thread may have
+        // been kept from running while the line took the bytes.
+        const bool late = left == 0;
+        const LineWait wait = late && lastLook ? LineWait::TimedOut : WaitWritable(left);
+        lastLook = lastLook || late;
         if (wait == LineWait::Ready)
             continue;
         if (wait == LineWait::TimedOut) {
