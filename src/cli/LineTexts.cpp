@@ -91,10 +91,11 @@ std::string LineSummaryText(const std::vector<std::vector<RunResult>>& perPort, 
                                attempt + Earlier(r.Earlier)});
         }
     }
-    std::string text = "Production line: " + std::to_string(all.Updated + all.Failed) +
-                       " receivers in " + DurationText(seconds) + ", " +
-                       std::to_string(all.Updated) + " updated, " + std::to_string(all.Failed) +
-                       " failed\n" + Table(ports);
+    const int receivers = all.Updated + all.Failed;
+    std::string text = "Production line: " + std::to_string(receivers) +
+                       (receivers == 1 ? " receiver in " : " receivers in ") +
+                       DurationText(seconds) + ", " + std::to_string(all.Updated) + " updated, " +
+                       std::to_string(all.Failed) + " failed\n" + Table(ports);
     if (!notable.empty()) {
         notable.insert(notable.begin(), {"Receiver", "Outcome", "Cause", "Attempt"});
         text += Table(notable);

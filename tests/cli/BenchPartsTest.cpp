@@ -71,6 +71,8 @@ TEST(LineSummary, ReceiversPerPortAndTheNotableOnes)
               "COM4 receiver 1  Update Error  line lost  attempt 3 of 3 (earlier: line lost, "
               "line lost)\n");
     EXPECT_EQ(WaitingText({3, 1}), "waiting for the next receiver (3 updated, 1 failed)");
+    EXPECT_EQ(LineSummaryText({{attempt(ok, 1, 1, {})}}, 5).substr(0, 42),
+              "Production line: 1 receiver in 0:05, 1 upd");
 }
 
 // Keeps what it is given: texts in order, frames marked.
