@@ -131,7 +131,7 @@ void TForm1::ShowUpdateError()
         Texts::UpdateError, Texts::BoxCaption, MsgIcon::Warning,
         UpdateErrorDetails(RunLog.Entries(),
                            ToSystemText(QDir::toNativeSeparators(FromLocalPath(log))),
-                           !written.empty())};
+                           !written.empty(), PortSpec::Com(RunPortNumber).Address().has_value())};
     if (TryAgainObstacle(RunPortNumber).empty())
         box.ExtraButtons.push_back(Texts::TryAgain);
     // Started once this run's end is done with.

@@ -35,10 +35,10 @@ std::string RunLogRecorder::WrittenLog() const
 }
 
 std::string UpdateErrorDetails(const std::vector<std::string>& entries, const std::string& shownLog,
-                               bool logWritten)
+                               bool logWritten, bool overNetwork)
 {
     // Without a log a port error ended the run early.
-    std::string details = CauseAdvice(LikelyRunCause(entries, !logWritten)) + "\n\n";
+    std::string details = CauseAdvice(LikelyRunCause(entries, !logWritten), overNetwork) + "\n\n";
     if (logWritten)
         details += shownLog + ":\n";
     else

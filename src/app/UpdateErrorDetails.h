@@ -29,6 +29,7 @@ private:
 };
 
 // The details text (Windows-1252): the advice, then the run's entries. `shownLog` names the log
-// file (Windows-1252 text); when the run wrote none, the details say so.
+// file (Windows-1252 text); when the run wrote none, the details say so. `overNetwork`: the
+// port is on another machine.
 std::string UpdateErrorDetails(const std::vector<std::string>& entries, const std::string& shownLog,
-                               bool logWritten);
+                               bool logWritten, bool overNetwork = false);

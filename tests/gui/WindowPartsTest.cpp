@@ -128,6 +128,8 @@ private slots:
         QVERIFY(unwritten.rfind("Line lost", 0) == 0);
         QVERIFY(unwritten.find("wrote no log (SHOWN-PATH is unchanged)") != std::string::npos);
         QVERIFY(unwritten.find("Loading firmware") != std::string::npos);  // this run's so far
+        QVERIFY(UpdateErrorDetails(entries, "SHOWN-PATH", false, true).find("its server") !=
+                std::string::npos);
     }
 
     void updateErrorBoxOffersTheDetails()
