@@ -12,7 +12,6 @@
 #include "comm_port.h"
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <thread>
 
@@ -59,14 +58,12 @@ int RunCheck(const FirmwareFiles& files, bool filesUsable, const PortSpec& port,
     if (!json && !options.Quiet)
         ShowPlan(plan, out);
     // With --wait the check, as the update would, first waits for the device (or the server).
-    bool waited = false;
-    if (options.WaitSeconds > 0 && !port.Present()) {
-        waited = true;
-        const auto deadline = std::chrono::steady_clock::now() +
-                              std::chrono::milliseconds(std::llround(options.WaitSeconds * 1000));
-        while (!port.Present() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
+    const bool waited = options.WaitSeconds > 0 && !port.Present();
+    if (waited)
+        WaitForPresence(port, options.WaitSeconds, [](std::chrono::milliseconds pause) {
+            std::this_thread::sleep_for(pause);
+            return true;
+        });
     TCommPort tried;
     const std::optional<PortProblem> problem =
         OpenReceiverPort(tried, port, waited ? DeviceSettleTime : std::chrono::milliseconds(0));

@@ -123,8 +123,8 @@ void PortOutput::Box(const MessageBoxRequest& box)
 void PortOutput::WaitingForDevice(const std::string& port, double /*seconds*/)
 {
     // A port on another machine is there once its server accepts a connection.
-    const std::optional<PortSpec> spec = PortSpec::Parse(port);
-    SetState(spec && spec->Address() ? "waiting for the server" : "waiting for the device");
+    const std::optional<PortSpec> waiting = PortSpec::Parse(port);
+    SetState(waiting && waiting->Address() ? "waiting for the server" : "waiting for the device");
 }
 
 void PortOutput::SayLine(const std::string& text)

@@ -91,18 +91,18 @@ std::vector<MessageBoxRequest> PortProblemBoxes(const PortProblem& problem)
     return boxes;
 }
 
-std::optional<PortProblem> OpenReceiverPort(TCommPort& port, const PortSpec& spec,
+std::optional<PortProblem> OpenReceiverPort(TCommPort& port, const PortSpec& named,
                                             std::chrono::milliseconds settle,
                                             const std::function<bool()>& stop)
 {
     try {
-        spec.Configure(port);
+        named.Configure(port);
         if (settle.count() > 0)
             OpenCommPortSettling(port, settle, stop);
         else
             port.OpenCommPort();
         return std::nullopt;
     } catch (const ECommError& error) {
-        return PortProblemOf(spec, error, true);
+        return PortProblemOf(named, error, true);
     }
 }

@@ -44,6 +44,6 @@ std::vector<MessageBoxRequest> PortProblemBoxes(const PortProblem& problem);
 // Sets the port up for the receiver and opens it. Nothing when it is open; else the problem
 // (the port stays closed). With `settle`, a device that has only just appeared is given that
 // long to become usable (SettlingOpen.h), or until `stop` says so.
-std::optional<PortProblem> OpenReceiverPort(TCommPort& port, const PortSpec& spec,
+std::optional<PortProblem> OpenReceiverPort(TCommPort& port, const PortSpec& named,
                                             std::chrono::milliseconds settle = {},
                                             const std::function<bool()>& stop = {});

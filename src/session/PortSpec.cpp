@@ -7,6 +7,7 @@
 #include "comm_port.h"
 
 #include <unistd.h>
+#include <algorithm>
 #include <cctype>
 
 std::optional<PortSpec> PortSpec::Parse(std::string_view text, std::string* error)
@@ -113,4 +114,23 @@ void PortSpec::Configure(TCommPort& port) const
     port.SetByteSize(8);
     port.SetParity(NOPARITY);
     port.SetStopBits(ONESTOPBIT);
+}
+
+PresenceWait WaitForPresence(const PortSpec& port, double seconds,
+                             const std::function<bool(std::chrono::milliseconds)>& pause)
+{
+    using Clock = std::chrono::steady_clock;
+    constexpr auto Interval = std::chrono::milliseconds(200);
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+    for (;;) {
+        if (port.Present())
+            return PresenceWait::Present;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return PresenceWait::TimedOut;
+        if (!pause(std::min(Interval, left)))
+            return PresenceWait::Stopped;
+    }
 }

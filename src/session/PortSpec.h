@@ -7,6 +7,8 @@
 
 #include "NetAddress.h"
 
+#include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,3 +64,11 @@ private:
     int Number = 0;
     std::string Written;
 };
+
+// How a wait for a port to be there ended.
+enum class PresenceWait { Present, TimedOut, Stopped };
+
+// Asks every 200 ms whether the port is there (its device exists, its server accepts) until it
+// is, `seconds` have passed, or `pause` (which waits up to the time it is given) returns false.
+PresenceWait WaitForPresence(const PortSpec& port, double seconds,
+                             const std::function<bool(std::chrono::milliseconds)>& pause);

@@ -91,29 +91,20 @@ bool RunSession::WaitForDevice()
     if (Config.WaitSeconds <= 0 || Config.Port.Present())
         return !CancelRequested;
     Observer.WaitingForDevice(Config.Port.Text(), Config.WaitSeconds);
-    const auto deadline =
-        Clock::now() + std::chrono::milliseconds(static_cast<long long>(Config.WaitSeconds * 1000));
-    constexpr auto Interval = std::chrono::milliseconds(200);
-    std::unique_lock lock(CancelLock);
-    while (!CancelRequested) {
-        lock.unlock();
-        const bool present = Config.Port.Present();
-        lock.lock();
-        if (present)
-            return !CancelRequested;
-        const auto now = Clock::now();
-        if (now >= deadline) {
-            // The open goes ahead and says what is wrong with the port.
-            Observer.Warning(Config.Port.Text() +
-                             (Config.Port.Address() ? ": the server accepted no connection within "
-                                                    : ": no device appeared within ") +
-                             SecondsText(Config.WaitSeconds) + " s");
-            return true;
-        }
-        CancelWake.wait_for(lock, std::min<Clock::duration>(Interval, deadline - now),
-                            [this] { return CancelRequested.load(); });
-    }
-    return false;
+    const PresenceWait waited =
+        WaitForPresence(Config.Port, Config.WaitSeconds, [this](std::chrono::milliseconds pause) {
+            std::unique_lock lock(CancelLock);
+            return !CancelWake.wait_for(lock, pause, [this] { return CancelRequested.load(); });
+        });
+    if (waited == PresenceWait::Stopped)
+        return false;
+    if (waited == PresenceWait::TimedOut)
+        // The open goes ahead and says what is wrong with the port.
+        Observer.Warning(Config.Port.Text() +
+                         (Config.Port.Address() ? ": the server accepted no connection within "
+                                                : ": no device appeared within ") +
+                         SecondsText(Config.WaitSeconds) + " s");
+    return !CancelRequested;
 }
 
 RunResult RunSession::Unbegun(RunResult result, RunResult::Outcome outcome, const std::string& why)

@@ -273,9 +273,9 @@ TEST(Ser2netSecondClient, IsRefusedAsAPortInUseOnThatServer)
                     << error.Detail;
                 EXPECT_NE(error.Detail.find(server.Address(second)), std::string::npos);
                 // The window's "COM Error" box names the server once, with the server's words.
-                const auto spec = PortSpec::Parse(server.Address(second));
+                const auto named = PortSpec::Parse(server.Address(second));
                 const std::string details =
-                    PortProblemBoxes(PortProblemOf(*spec, error, true)).front().Details;
+                    PortProblemBoxes(PortProblemOf(*named, error, true)).front().Details;
                 EXPECT_EQ(details.find(server.Address(second)), 0u) << details;
                 EXPECT_EQ(details.rfind(server.Address(second)), 0u) << details;
                 EXPECT_NE(details.find("in use on that server"), std::string::npos) << details;
