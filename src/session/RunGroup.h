@@ -80,7 +80,6 @@ public:
     void CancelAll();
     // From any thread, after Start: the port of that index stops.
     void Cancel(size_t index);
-    bool CancelAsked() const { return Cancelled; }
     // From any thread, after Start: the production line's controls (RunSession's), for every
     // port or the port of that index.
     void StopAfterRun();

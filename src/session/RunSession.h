@@ -86,7 +86,6 @@ public:
     // From any thread: a wait for the device ends at once, a run stops at its next safe point
     // (nothing more is sent; see TFirmThread::RequestCancel).
     void Cancel();
-    bool CancelAsked() const { return CancelRequested; }
     // From any thread: no further run begins (no retry, no next receiver); the run going on
     // ends as it would, and a wait for the next receiver ends at once.
     void StopAfterRun();

@@ -67,26 +67,16 @@ void BenchPortWatch::SetBusy(std::set<std::string> ports)
     Busy = std::move(ports);
 }
 
-void BenchPortWatch::ListNow()
-{
-    {
-        std::lock_guard lock(Lock);
-        Again = true;
-    }
-    Wake.notify_all();
-}
-
 void BenchPortWatch::Loop()
 {
     std::unique_lock lock(Lock);
     while (!Stopping) {
         const std::set<std::string> busy = Busy;
-        Again = false;
         lock.unlock();
         std::vector<BenchPort> ports = ListBenchPorts(Named, busy);
         QMetaObject::invokeMethod(
             &Receiver, [this, ports = std::move(ports)] { Listen(ports); }, Qt::QueuedConnection);
         lock.lock();
-        Wake.wait_for(lock, Interval, [this] { return Stopping || Again; });
+        Wake.wait_for(lock, Interval, [this] { return Stopping; });
     }
 }

@@ -39,8 +39,6 @@ public:
 
     // The ports that runs have now (from any thread).
     void SetBusy(std::set<std::string> ports);
-    // Lists again at once.
-    void ListNow();
 
 private:
     void Loop();
@@ -52,7 +50,6 @@ private:
     std::mutex Lock;
     std::condition_variable Wake;
     std::set<std::string> Busy;
-    bool Again = false;
     bool Stopping = false;
     std::thread Thread;
 };

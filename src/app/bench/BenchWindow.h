@@ -39,7 +39,6 @@ public:
     // A run is under way on one of the rows.
     bool RunActive() const { return Group != nullptr; }
     BenchTableModel& Rows() { return *Model; }
-    const std::string& FirmwareFolder() const { return Folder; }
 
     // Updates every checked, present row at once. A folder or file set that cannot be used, or
     // two rows that are one receiver, is one box, and nothing starts.
